@@ -1,0 +1,134 @@
+#include "picture/bitmap_loader.h"
+
+#include <cstring>
+
+namespace {
+
+constexpr std::uint32_t kFileHeaderSize = 14;
+constexpr std::uint32_t kInfoSize = 40;
+constexpr std::uint16_t kBitmapMagic = 0x4D42;  // "BM"
+
+struct FileHeader {
+    std::uint16_t bfType;
+    std::uint32_t bfSize;
+    std::uint32_t bfOffBits;
+};
+
+std::uint32_t ReadLittle32(const unsigned char* bytes) {
+    return static_cast<std::uint32_t>(bytes[0]) | static_cast<std::uint32_t>(bytes[1]) << 8 |
+           static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
+}
+
+// Reads exactly `count` bytes or reports failure; a failed read counts as none.
+bool ReadExactly(HFILE file, void* buffer, UINT count) {
+    return platform::_lread(file, buffer, count) == count;
+}
+
+// The header checks made before anything is allocated. Besides the format's
+// own rules (compression 0, less than 16 MiB of data) they refuse headers
+// whose pixel data the step and the drawing could not address safely: a
+// width or height of zero or below, fewer data bytes than the rows need, a
+// data offset the 32-bit seek cannot reach, and a header shorter than the
+// 40 bytes taken.
+bool HeadersAcceptable(const FileHeader& file, const BITMAPINFOHEADER& info, std::uint32_t dataSize) {
+    if (dataSize >= kDataSizeLimit || info.biCompression != BI_RGB) {
+        return false;
+    }
+    if (info.biSize < kInfoSize || file.bfOffBits >= 0x80000000U) {
+        return false;
+    }
+    if (info.biWidth <= 0 || info.biHeight <= 0) {
+        return false;
+    }
+    return RowStride(info.biWidth) * static_cast<std::uint64_t>(info.biHeight) <= dataSize;
+}
+
+// Obtains one zero-filled pixel block and locks it in place.
+bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data) {
+    *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize + kSpareBytes);
+    if (*block == nullptr) {
+        return false;
+    }
+    *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
+    return *data != nullptr;
+}
+
+// Reads the headers and the pixel data of an open file into `fresh`. Whatever
+// the file does not supply stays zero. On failure `fresh` holds what was
+// obtained so far, for the caller to give back.
+bool ReadPictureFile(HFILE file, Picture* fresh) {
+    unsigned char fileBytes[kFileHeaderSize];
+    if (!ReadExactly(file, fileBytes, kFileHeaderSize)) {
+        return false;
+    }
+    const FileHeader header{static_cast<std::uint16_t>(fileBytes[0] | fileBytes[1] << 8),
+                            ReadLittle32(fileBytes + 2), ReadLittle32(fileBytes + 10)};
+    if (header.bfType != kBitmapMagic) {
+        return false;
+    }
+    BITMAPINFOHEADER info;
+    if (!ReadExactly(file, &info, kInfoSize)) {
+        return false;
+    }
+    const std::uint32_t dataSize = header.bfSize - header.bfOffBits;
+    if (!HeadersAcceptable(header, info, dataSize)) {
+        return false;
+    }
+
+    fresh->info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
+    if (fresh->info == nullptr) {
+        return false;
+    }
+    platform::_llseek(file, kFileHeaderSize, FILE_BEGIN);
+    // The stored header must be the one checked: a file changed between the
+    // two reads would otherwise hand the platform unchecked dimensions.
+    if (!ReadExactly(file, fresh->info, kInfoSize) ||
+        std::memcmp(fresh->info, &info, kInfoSize) != 0) {
+        return false;
+    }
+    // The platform reads a header by its own size field and a colour table of
+    // biClrUsed entries after it; the block holds exactly 40 bytes and 24-bit
+    // pixels need no table.
+    fresh->info->biSize = kInfoSize;
+    fresh->info->biClrUsed = 0;
+    fresh->width = info.biWidth;
+    fresh->height = info.biHeight;
+    fresh->dataSize = dataSize;
+
+    platform::_llseek(file, static_cast<LONG>(header.bfOffBits), FILE_BEGIN);
+    if (!ObtainPixelBlock(dataSize, &fresh->bitsBlock, &fresh->bits) ||
+        !ObtainPixelBlock(dataSize, &fresh->snapshotBlock, &fresh->snapshot)) {
+        return false;
+    }
+    // A short or failed read is not an error: the destination moves on by
+    // the size asked for and what the file lacks stays zero (black).
+    for (std::uint32_t asked = 0; asked < dataSize;) {
+        const std::uint32_t chunk = dataSize - asked < kReadChunk ? dataSize - asked : kReadChunk;
+        platform::_lread(file, fresh->bits + asked, chunk);
+        asked += chunk;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool LoadPicture(HDC surface, const char* path, Picture* loaded) {
+    const HFILE file = platform::OpenFile(path, OF_READ);
+    if (file == HFILE_ERROR) {
+        return false;
+    }
+    Picture fresh;
+    const bool read = ReadPictureFile(file, &fresh);
+    platform::_lclose(file);
+    if (read && fresh.info->biBitCount == 24) {
+        fresh.deviceBitmap = platform::CreateDIBitmap(
+            surface, fresh.info, CBM_INIT, fresh.bits, reinterpret_cast<const BITMAPINFO*>(fresh.info),
+            DIB_RGB_COLORS);
+    }
+    if (fresh.deviceBitmap == nullptr) {
+        ReleasePicture(&fresh);
+        return false;
+    }
+    *loaded = fresh;
+    return true;
+}

@@ -1,0 +1,82 @@
+// The program's only door to the operating system: one operation per Windows
+// call it makes, under the call's own name and signature. The Windows build
+// forwards each to the real call (platform/win32); the host build implements
+// them for Linux from what the program relies on (platform/host), so the engine
+// and the shell compile and run unchanged on both.
+#pragma once
+
+#include <cstddef>
+
+#ifdef _WIN32
+#include <windows.h>
+#include <commdlg.h>
+#else
+#include "platform/host/win_types.h"
+#endif
+
+namespace platform {
+
+// --- Files: the legacy calls the loader reads pictures with -------------------
+
+// Opens `path` with `style` (OF_READ). Returns a file handle or HFILE_ERROR.
+// A short or bare name is searched for as the legacy call does; a path too long
+// for the legacy call's 128-byte record is still opened as it stands.
+HFILE OpenFile(const char* path, UINT style);
+// Reads up to `count` bytes; returns how many came (short at end of file), or
+// HFILE_ERROR as an unsigned value when the read failed.
+UINT _lread(HFILE file, void* buffer, UINT count);
+// Positions the file at a signed 32-bit `offset` from `origin` (FILE_BEGIN).
+LONG _llseek(HFILE file, LONG offset, int origin);
+HFILE _lclose(HFILE file);
+
+// --- Memory -------------------------------------------------------------------
+
+HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
+void* GlobalLock(HGLOBAL block);
+BOOL GlobalUnlock(HGLOBAL block);
+HGLOBAL GlobalFree(HGLOBAL block);
+// The general heap, for small records such as a picture's header block.
+void* malloc(std::size_t bytes);
+void free(void* block);
+
+// --- Graphics -----------------------------------------------------------------
+
+HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* colours, UINT usage);
+BOOL DeleteObject(HGDIOBJ object);
+int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY,
+                      UINT startScan, UINT scanLines, const void* bits, const BITMAPINFO* info,
+                      UINT usage);
+HBRUSH CreateSolidBrush(COLORREF colour);
+
+// --- Windows, messages and painting ---------------------------------------------
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass);
+HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWORD style, int x,
+                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+                     LPVOID creationData);
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name);
+int GetSystemMetrics(int index);
+BOOL GetClientRect(HWND window, RECT* rect);
+BOOL GetWindowRect(HWND window, RECT* rect);
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint);
+BOOL SetWindowTextA(HWND window, LPCSTR text);
+BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal);
+// Blocks until a message is waiting; used while there is nothing to animate.
+BOOL WaitMessage();
+BOOL TranslateMessage(const MSG* message);
+LRESULT DispatchMessageA(const MSG* message);
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+BOOL DestroyWindow(HWND window);
+void PostQuitMessage(int exitCode);
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
+HDC GetDC(HWND window);
+int ReleaseDC(HWND window, HDC surface);
+
+// --- Common dialogs and message boxes --------------------------------------------
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* request);
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+}  // namespace platform

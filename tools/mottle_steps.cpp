@@ -1,0 +1,100 @@
+// mottle-steps INPUT.bmp SEED STEPS OUTPUT.bmp
+//
+// Loads INPUT as the program does, seeds the random source with SEED, runs
+// STEPS generations of the dissolve and writes the result as a bitmap file:
+// the file header, the picture's 40-byte header as held and its pixel data.
+// This is how a generation is looked at, compared or turned into pictures
+// outside the program, so the output is exactly what the program holds.
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "picture/bitmap_loader.h"
+#include "picture/diffusion.h"
+#include "picture/random_source.h"
+
+namespace {
+
+constexpr std::uint32_t kOutputHeaderBytes = 14 + 40;
+
+int Usage() {
+    std::fprintf(stderr, "usage: mottle-steps INPUT.bmp SEED STEPS OUTPUT.bmp\n");
+    return 2;
+}
+
+// Parses a decimal number of at most `limit`; digits only, no sign.
+bool ParseDecimal(const char* text, unsigned long long limit, unsigned long long* value) {
+    if (*text == '\0') {
+        return false;
+    }
+    unsigned long long result = 0;
+    for (const char* digit = text; *digit != '\0'; ++digit) {
+        if (*digit < '0' || *digit > '9') {
+            return false;
+        }
+        result = result * 10 + static_cast<unsigned>(*digit - '0');
+        if (result > limit) {
+            return false;
+        }
+    }
+    *value = result;
+    return true;
+}
+
+void PutLittle16(unsigned char* out, std::uint32_t value) {
+    out[0] = static_cast<unsigned char>(value);
+    out[1] = static_cast<unsigned char>(value >> 8);
+}
+
+void PutLittle32(unsigned char* out, std::uint32_t value) {
+    PutLittle16(out, value);
+    PutLittle16(out + 2, value >> 16);
+}
+
+bool WritePicture(const char* path, const Picture& picture) {
+    unsigned char fileHeader[14] = {'B', 'M'};
+    PutLittle32(fileHeader + 2, kOutputHeaderBytes + picture.dataSize);
+    PutLittle32(fileHeader + 10, kOutputHeaderBytes);
+    std::FILE* out = std::fopen(path, "wb");
+    if (out == nullptr) {
+        return false;
+    }
+    bool written = std::fwrite(fileHeader, 1, sizeof fileHeader, out) == sizeof fileHeader &&
+                   std::fwrite(picture.info, 1, 40, out) == 40 &&
+                   std::fwrite(picture.bits, 1, picture.dataSize, out) == picture.dataSize;
+    written = std::fclose(out) == 0 && written;
+    return written;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    unsigned long long seed = 0;
+    unsigned long long steps = 0;
+    if (argc != 5 || !ParseDecimal(argv[2], 0xFFFFFFFFULL, &seed) ||
+        !ParseDecimal(argv[3], 1000000000000000ULL, &steps)) {
+        return Usage();
+    }
+    HDC screen = platform::GetDC(nullptr);
+    Picture picture;
+    const bool loaded = LoadPicture(screen, argv[1], &picture);
+    platform::ReleaseDC(nullptr, screen);
+    if (!loaded) {
+        std::fprintf(stderr, "mottle-steps: %s: not an uncompressed 24-bit bitmap that can be loaded\n",
+                     argv[1]);
+        return 1;
+    }
+    SeedRandom(static_cast<std::uint32_t>(seed));
+    for (unsigned long long step = 0; step < steps; ++step) {
+        StepPicture(&picture);
+    }
+    const bool written = WritePicture(argv[4], picture);
+    ReleasePicture(&picture);
+    if (!written) {
+        std::fprintf(stderr, "mottle-steps: %s: %s\n", argv[4], std::strerror(errno));
+        return 1;
+    }
+    return 0;
+}
