@@ -13,13 +13,15 @@ struct MemoryPicture {
     Picture picture;
 };
 
-// Fills a W x H picture (stride x H data bytes plus the spare bytes) from a
+// Fills a W x H picture (stride x H data bytes, `extraData` more data bytes
+// after the rows, as a file may declare, and the spare bytes) from a
 // simple generator of its own, so that no two neighbouring bytes are alike and
 // the fill and spare bytes are non-zero too. The program's random source is
 // not touched.
 inline void MakeMemoryPicture(std::int32_t width, std::int32_t height, std::uint32_t pattern,
-                              MemoryPicture* out) {
-    const auto dataSize = static_cast<std::uint32_t>(RowStride(width) * static_cast<std::uint64_t>(height));
+                              MemoryPicture* out, std::uint32_t extraData = 0) {
+    const auto dataSize =
+        static_cast<std::uint32_t>(RowStride(width) * static_cast<std::uint64_t>(height)) + extraData;
     out->bits.resize(dataSize + kSpareBytes);
     out->snapshot.assign(dataSize + kSpareBytes, 0);
     std::uint32_t value = pattern * 2654435761U + 12345U;

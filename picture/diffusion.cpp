@@ -15,10 +15,10 @@
 // copy per interior pixel, kept in bench/plain_step.cpp):
 // - The random values are drawn a row piece at a time into `choices`, in the
 //   same order, from a local copy of the generator's state that is written
-//   back at the end: the same (W-2)(H-2) draws. The vector kernels run 16
-//   lanes of the generator side by side; lane j starts j+1 draws ahead and
-//   every lane jumps 16 draws at a time (A^16·s + c_16, exact modulo 2^64),
-//   so lane j yields draws j, j+16, j+32...
+//   back at the end: the same (W-2)(H-2) draws. The vector kernels run L
+//   lanes of the generator side by side (8 or 16); lane j starts j+1 draws
+//   ahead and every lane jumps L draws at a time (A^L·s + c_L, exact modulo
+//   2^64), so lane j yields draws j, j+L, j+2L...
 // - The switch becomes a table of source offsets from the pixel itself; the
 //   rows are stored bottom-up, so the lower neighbour is one stride down.
 // - Every source is read from the snapshot, a row piece at a time before any
@@ -31,8 +31,8 @@
 
 namespace {
 
-constexpr int kLanes = 16;
 constexpr std::int32_t kChunk = 1024;  // choices drawn ahead, on the stack
+constexpr std::int32_t kBandRows = 8;  // snapshot rows copied at a time
 
 struct Jump {
     std::uint64_t multiplier;
@@ -48,7 +48,6 @@ constexpr Jump JumpAhead(int draws) {
     }
     return jump;
 }
-constexpr Jump kLaneJump = JumpAhead(kLanes);
 
 inline std::uint64_t Advance(std::uint64_t state) {
     return state * kRandomMultiplier + kRandomIncrement;
@@ -72,74 +71,122 @@ std::uint64_t DrawScalar(std::uint64_t state, std::uint32_t* choices, std::int32
 
 #ifdef MOTTLE_X86_KERNELS
 
-// The generator lanes side by side, as vectors of four in GCC's portable
-// vector types (lanes 0-3, 4-7, ...); each kernel below compiles this same
-// code for its own instruction set.
+// Lane j starts at the state after j + 1 draws.
+inline void StartLanes(std::uint64_t state, std::uint64_t* lanes, int count) {
+    for (int lane = 0; lane < count; ++lane) {
+        state = Advance(state);
+        lanes[lane] = state;
+    }
+}
+
+// AVX2: 8 lanes as two vectors of four (lanes 0-3 and 4-7) in GCC's portable
+// vector types.
 typedef std::uint64_t LaneStates __attribute__((vector_size(4 * sizeof(std::uint64_t))));
 typedef std::uint32_t LaneWords __attribute__((vector_size(4 * sizeof(std::uint32_t))));
-constexpr int kVectors = kLanes / 4;
 
-__attribute__((always_inline)) inline std::uint64_t DrawLanes(std::uint64_t state, std::uint32_t* choices,
-                                                              std::int32_t count) {
+__attribute__((target("avx2"))) std::uint64_t DrawAvx2(std::uint64_t state, std::uint32_t* choices,
+                                                        std::int32_t count) {
+    constexpr int kLanes = 8;
+    constexpr Jump kJump = JumpAhead(kLanes);
     if (count >= kLanes) {
-        // Lane j starts at the state after j + 1 draws.
         std::uint64_t lanes[kLanes];
-        for (std::uint64_t& lane : lanes) {
-            state = Advance(state);
-            lane = state;
-        }
-        LaneStates states[kVectors];
-        std::memcpy(states, lanes, sizeof states);
+        StartLanes(state, lanes, kLanes);
+        LaneStates low;
+        LaneStates high;
+        std::memcpy(&low, lanes, sizeof low);
+        std::memcpy(&high, lanes + 4, sizeof high);
         for (;;) {
-            for (int vector = 0; vector < kVectors; ++vector) {
-                const LaneWords drawn =
-                    (__builtin_convertvector(states[vector] >> 32, LaneWords) & 0x7FFFFFFFU) % 5U;
-                std::memcpy(choices + 4 * vector, &drawn, sizeof drawn);
-            }
+            const LaneWords lowChoices = (__builtin_convertvector(low >> 32, LaneWords) & 0x7FFFFFFFU) % 5U;
+            const LaneWords highChoices = (__builtin_convertvector(high >> 32, LaneWords) & 0x7FFFFFFFU) % 5U;
+            std::memcpy(choices, &lowChoices, sizeof lowChoices);
+            std::memcpy(choices + 4, &highChoices, sizeof highChoices);
             choices += kLanes;
             count -= kLanes;
             if (count < kLanes) {
                 break;
             }
-            for (LaneStates& lane : states) {
-                lane = lane * kLaneJump.multiplier + kLaneJump.increment;
-            }
+            low = low * kJump.multiplier + kJump.increment;
+            high = high * kJump.multiplier + kJump.increment;
         }
-        std::memcpy(lanes, states, sizeof states);
+        std::memcpy(lanes + 4, &high, sizeof high);
         state = lanes[kLanes - 1];
     }
     return DrawScalar(state, choices, count);
 }
 
-__attribute__((target("avx2"))) std::uint64_t DrawAvx2(std::uint64_t state, std::uint32_t* choices,
-                                                        std::int32_t count) {
-    return DrawLanes(state, choices, count);
+// GCC 12's AVX-512 intrinsics fill their unused pass-through operands with
+// deliberately uninitialised values, which its own warning then reports.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
+// r of 8 lanes: the remainder by 5 as the exact multiply-and-shift that
+// compilers use for unsigned division by 5 (h / 5 == (h * 0xCCCCCCCD) >> 34).
+__attribute__((target("avx512f,avx512dq"), always_inline)) inline __m256i ChoicesAvx512(__m512i states) {
+    const __m512i high = _mm512_and_si512(_mm512_srli_epi64(states, 32), _mm512_set1_epi64(0x7FFFFFFF));
+    const __m512i quotient = _mm512_srli_epi64(_mm512_mul_epu32(high, _mm512_set1_epi64(0xCCCCCCCD)), 34);
+    return _mm512_cvtepi64_epi32(_mm512_sub_epi64(high, _mm512_add_epi64(quotient, _mm512_slli_epi64(quotient, 2))));
 }
 
-__attribute__((target("avx512f,avx512dq,avx512vl"))) std::uint64_t DrawAvx512(std::uint64_t state, std::uint32_t* choices,
+// AVX-512: 16 lanes as two vectors of eight.
+__attribute__((target("avx512f,avx512dq"))) std::uint64_t DrawAvx512(std::uint64_t state, std::uint32_t* choices,
                                                                       std::int32_t count) {
-    return DrawLanes(state, choices, count);
+    constexpr int kLanes = 16;
+    constexpr Jump kJump = JumpAhead(kLanes);
+    if (count >= kLanes) {
+        std::uint64_t lanes[kLanes];
+        StartLanes(state, lanes, kLanes);
+        __m512i low = _mm512_loadu_si512(lanes);
+        __m512i high = _mm512_loadu_si512(lanes + 8);
+        const __m512i multiplier = _mm512_set1_epi64(static_cast<long long>(kJump.multiplier));
+        const __m512i increment = _mm512_set1_epi64(static_cast<long long>(kJump.increment));
+        for (;;) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices), ChoicesAvx512(low));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices + 8), ChoicesAvx512(high));
+            choices += kLanes;
+            count -= kLanes;
+            if (count < kLanes) {
+                break;
+            }
+            low = _mm512_add_epi64(_mm512_mullo_epi64(low, multiplier), increment);
+            high = _mm512_add_epi64(_mm512_mullo_epi64(high, multiplier), increment);
+        }
+        _mm512_storeu_si512(lanes + 8, high);
+        state = lanes[kLanes - 1];
+    }
+    return DrawScalar(state, choices, count);
 }
 
-// Copies pixels in groups of 8 while at least 2 more follow in the piece and
-// returns how many it copied. Each group reads its 8 sources as 4 bytes with
-// one gather, drops every fourth byte and writes the 24 colour bytes as two
-// 16-byte stores at 0 and 12: the last 4 bytes of each store land on pixels
-// after the group, which are written again afterwards, in this call or by the
-// caller's pixel-by-pixel copy of the rest.
-__attribute__((target("avx2"))) std::int32_t CopyGroupsAvx2(std::uint8_t* target, const std::uint8_t* source,
-                                                             const std::uint32_t* choices, std::int32_t count,
-                                                             const std::int32_t* offsets) {
+#pragma GCC diagnostic pop
+
+// Turns choices into source positions from the piece's first pixel, 8 at a
+// time, and returns how many it turned.
+__attribute__((target("avx2"))) std::int32_t FindSourcesAvx2(std::uint32_t* choices, std::int32_t count,
+                                                              const std::int32_t* offsets) {
     const __m256i offsetTable = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
-    const __m256i ownPositions = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+    __m256i ownPositions = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
+    std::int32_t done = 0;
+    for (; done + 8 <= count; done += 8) {
+        __m256i* group = reinterpret_cast<__m256i*>(choices + done);
+        _mm256_storeu_si256(group, _mm256_add_epi32(ownPositions,
+                                                    _mm256_permutevar8x32_epi32(offsetTable, _mm256_loadu_si256(group))));
+        ownPositions = _mm256_add_epi32(ownPositions, _mm256_set1_epi32(24));
+    }
+    return done;
+}
+
+// Writes gathered colours in groups of 8 while at least 2 more pixels follow
+// in the piece and returns how many it wrote. Every fourth byte is dropped
+// and the 24 colour bytes go out as two 16-byte stores at 0 and 12: the last
+// 4 bytes of each store land on pixels after the group, which are written
+// again afterwards, in this call or by the caller's pixel-by-pixel writes.
+__attribute__((target("avx2"))) std::int32_t PutGroupsAvx2(std::uint8_t* target, const std::uint32_t* colours,
+                                                            std::int32_t count) {
     const __m256i colourBytes = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
                                                  0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
     std::int32_t done = 0;
     for (; done + 10 <= count; done += 8) {
-        const __m256i drawn = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(choices + done));
-        const __m256i positions = _mm256_add_epi32(ownPositions, _mm256_permutevar8x32_epi32(offsetTable, drawn));
-        const __m256i pixels = _mm256_i32gather_epi32(reinterpret_cast<const int*>(source + 3 * done), positions, 1);
-        const __m256i packed = _mm256_shuffle_epi8(pixels, colourBytes);
+        const __m256i packed =
+            _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(colours + done)), colourBytes);
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * done), _mm256_castsi256_si128(packed));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * done + 12), _mm256_extracti128_si256(packed, 1));
     }
@@ -153,8 +200,8 @@ StepDrawing drawingLimit = kDrawAvx512;
 StepDrawing AvailableDrawing() {
 #ifdef MOTTLE_X86_KERNELS
     __builtin_cpu_init();
-    if (drawingLimit >= kDrawAvx512 && __builtin_cpu_supports("avx512dq") &&
-        __builtin_cpu_supports("avx512vl")) {
+    if (drawingLimit >= kDrawAvx512 && __builtin_cpu_supports("avx512f") &&
+        __builtin_cpu_supports("avx512dq")) {
         return kDrawAvx512;
     }
     if (drawingLimit >= kDrawAvx2 && __builtin_cpu_supports("avx2")) {
@@ -174,12 +221,19 @@ DrawChoices ChooseDraw(StepDrawing drawing) {
     }
 }
 
-// Replaces each choice with the 4 bytes at offsets[choice] from its pixel's
-// own position in the snapshot: the pixel's colour and one byte more.
-void GatherColours(const std::uint8_t* source, std::uint32_t* choices, std::int32_t count,
-                   const std::int32_t* offsets) {
+// Turns choices from `first` on into source positions from the piece's
+// first pixel: its own position 3i plus the offset the choice names.
+void FindSources(std::uint32_t* choices, std::int32_t first, std::int32_t count, const std::int32_t* offsets) {
+    for (std::int32_t i = first; i < count; ++i) {
+        choices[i] = static_cast<std::uint32_t>(3 * i + offsets[choices[i]]);
+    }
+}
+
+// Replaces each source position with the 4 bytes there in the snapshot: the
+// source pixel's colour and one byte more.
+void GatherColours(const std::uint8_t* source, std::uint32_t* positions, std::int32_t count) {
     for (std::int32_t i = 0; i < count; ++i) {
-        std::memcpy(&choices[i], source + 3 * i + offsets[choices[i]], 4);
+        std::memcpy(&positions[i], source + static_cast<std::int32_t>(positions[i]), 4);
     }
 }
 
@@ -191,14 +245,22 @@ StepDrawing LimitStepDrawing(StepDrawing limit) {
 }
 
 void StepPicture(Picture* picture) {
-    std::memcpy(picture->snapshot, picture->bits, picture->dataSize);
     const std::int32_t width = picture->width;
     const std::int32_t height = picture->height;
     if (width < 3 || height < 3) {
+        std::memcpy(picture->snapshot, picture->bits, picture->dataSize);
         return;
     }
     // Below 16 MiB of pixel data, so the stride fits.
     const auto stride = static_cast<std::int32_t>(RowStride(width));
+    // The snapshot is copied in bands of rows just ahead of the rows that read
+    // them, while they are still in cache. The copy is the same: every byte is
+    // copied before it is read and before its row of bits is rewritten (row y
+    // is written only after rows up to y + 1 are copied), and the bytes after
+    // the last row are copied first.
+    const std::size_t rowBytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
+    std::memcpy(picture->snapshot + rowBytes, picture->bits + rowBytes, picture->dataSize - rowBytes);
+    std::int32_t copiedRows = 0;  // display rows 0 .. copiedRows - 1 are in the snapshot
     // Source offset from the pixel itself for r = 0..4: right, left, below,
     // itself, above (and 3 more so that vector code can take 8).
     const std::int32_t offsets[8] = {3, -3, -stride, 0, stride, 0, 0, 0};
@@ -207,6 +269,13 @@ void StepPicture(Picture* picture) {
     std::uint32_t choices[kChunk];
     std::uint64_t state = ReadRandomState();
     for (std::int32_t y = 1; y < height - 1; ++y) {
+        if (copiedRows <= y + 1) {
+            const std::int32_t band = height - copiedRows < kBandRows ? height - copiedRows : kBandRows;
+            const std::size_t bandStart = static_cast<std::size_t>(height - copiedRows - band) * stride;
+            std::memcpy(picture->snapshot + bandStart, picture->bits + bandStart,
+                        static_cast<std::size_t>(band) * stride);
+            copiedRows += band;
+        }
         const std::size_t rowStart = PixelOffset(*picture, 0, y);
         std::int32_t count = 0;
         for (std::int32_t x = 1; x < width - 1; x += count) {
@@ -214,13 +283,20 @@ void StepPicture(Picture* picture) {
             state = draw(state, choices, count);
             const std::uint8_t* source = picture->snapshot + rowStart + 3 * static_cast<std::size_t>(x);
             std::uint8_t* target = picture->bits + rowStart + 3 * static_cast<std::size_t>(x);
+            std::int32_t found = 0;
             std::int32_t first = 0;
 #ifdef MOTTLE_X86_KERNELS
             if (drawing >= kDrawAvx2) {
-                first = CopyGroupsAvx2(target, source, choices, count, offsets);
+                found = FindSourcesAvx2(choices, count, offsets);
             }
 #endif
-            GatherColours(source + 3 * first, choices + first, count - first, offsets);
+            FindSources(choices, found, count, offsets);
+            GatherColours(source, choices, count);
+#ifdef MOTTLE_X86_KERNELS
+            if (drawing >= kDrawAvx2) {
+                first = PutGroupsAvx2(target, choices, count);
+            }
+#endif
             const std::int32_t whole = x + count < width - 1 ? count : count - 1;
             for (std::int32_t i = first; i < whole; ++i) {
                 std::memcpy(target + 3 * i, &choices[i], 4);
