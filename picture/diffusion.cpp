@@ -7,6 +7,7 @@
 #include "picture/random_source.h"
 
 #if defined(__GNUC__) && (defined(__i386__) || defined(__x86_64__))
+#include <cpuid.h>
 #include <immintrin.h>
 #define MOTTLE_X86_KERNELS 1
 #endif
@@ -197,9 +198,29 @@ __attribute__((target("avx2"))) std::int32_t PutGroupsAvx2(std::uint8_t* target,
 
 StepDrawing drawingLimit = kDrawAvx512;
 
+#ifdef MOTTLE_X86_KERNELS
+// True on QEMU's instruction translator (which is how 32-bit Windows programs
+// run under Wine on some 64-bit hosts): it reports AVX2 but carries out vector
+// instructions lane by lane, several times slower than the plain code.
+bool OnTranslatingEmulator() {
+    unsigned int brand[12] = {};
+    for (unsigned int part = 0; part < 3; ++part) {
+        if (__get_cpuid(0x80000002U + part, &brand[4 * part], &brand[4 * part + 1], &brand[4 * part + 2],
+                        &brand[4 * part + 3]) == 0) {
+            return false;
+        }
+    }
+    return std::memcmp(brand, "QEMU TCG", 8) == 0;
+}
+#endif
+
 StepDrawing AvailableDrawing() {
 #ifdef MOTTLE_X86_KERNELS
     __builtin_cpu_init();
+    static const bool emulated = OnTranslatingEmulator();
+    if (emulated) {
+        return kDrawScalar;
+    }
     if (drawingLimit >= kDrawAvx512 && __builtin_cpu_supports("avx512f") &&
         __builtin_cpu_supports("avx512dq")) {
         return kDrawAvx512;
@@ -235,6 +256,19 @@ void GatherColours(const std::uint8_t* source, std::uint32_t* positions, std::in
     for (std::int32_t i = 0; i < count; ++i) {
         std::memcpy(&positions[i], source + static_cast<std::int32_t>(positions[i]), 4);
     }
+}
+
+// Without vector kernels: one pass over an interior row, each pixel drawing
+// its choice and copying its colour in turn (4 bytes, the last 3).
+std::uint64_t StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
+                            std::int32_t count, const std::int32_t* offsets) {
+    for (std::int32_t i = 0; i < count - 1; ++i) {
+        state = Advance(state);
+        std::memcpy(target + 3 * i, source + 3 * i + offsets[Choice(state)], 4);
+    }
+    state = Advance(state);
+    std::memcpy(target + 3 * (count - 1), source + 3 * (count - 1) + offsets[Choice(state)], 3);
+    return state;
 }
 
 }  // namespace
@@ -277,6 +311,11 @@ void StepPicture(Picture* picture) {
             copiedRows += band;
         }
         const std::size_t rowStart = PixelOffset(*picture, 0, y);
+        if (drawing == kDrawScalar) {
+            state = StepRowScalar(state, picture->bits + rowStart + 3, picture->snapshot + rowStart + 3, width - 2,
+                                  offsets);
+            continue;
+        }
         std::int32_t count = 0;
         for (std::int32_t x = 1; x < width - 1; x += count) {
             count = width - 1 - x < kChunk ? width - 1 - x : kChunk;
