@@ -14,21 +14,23 @@
 
 // Why this equals the plain step (one NextRandom() % 5, a switch and a 3-byte
 // copy per interior pixel, kept in bench/plain_step.cpp):
-// - The random values are drawn a row piece at a time into `choices`, in the
-//   same order, from a local copy of the generator's state that is written
-//   back at the end: the same (W-2)(H-2) draws. The vector kernels run L
-//   lanes of the generator side by side (8 or 16); lane j starts j+1 draws
-//   ahead and every lane jumps L draws at a time (A^L·s + c_L, exact modulo
-//   2^64), so lane j yields draws j, j+L, j+2L...
+// - The draws are the same (W-2)(H-2) values in the same order, taken from a
+//   local copy of the generator's state that is written back at the end. The
+//   vector kernels draw a row piece at a time into `choices` with L lanes of
+//   the generator side by side (8 or 16): lane j starts j+1 draws ahead and
+//   every lane jumps L draws at a time (A^L·s + c_L, exact modulo 2^64), so
+//   lane j yields draws j, j+L, j+2L...
 // - The switch becomes a table of source offsets from the pixel itself; the
 //   rows are stored bottom-up, so the lower neighbour is one stride down.
-// - Every source is read from the snapshot, a row piece at a time before any
-//   of the piece is written (the two blocks often share their offset within a
-//   page, and a read that looks like a pending write's address waits for it).
-//   Pixels are written left to right as 4 bytes whose fourth byte lands on the
+// - Every source is read from the snapshot, never from `bits`. The vector
+//   path reads a whole row piece before writing any of it (the two blocks
+//   often share their offset within a page, and a read that looks like a
+//   pending write's address waits for it).
+// - Pixels are written left to right as 4 bytes whose fourth byte lands on the
 //   next pixel's first byte, which that pixel rewrites right after; the last
 //   interior pixel of a row is written with 3 bytes, so the border, the
 //   row-end fill and the spare bytes are never touched.
+// - The snapshot copy is the same bytes, copied in bands just ahead of use.
 
 namespace {
 
