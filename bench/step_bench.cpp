@@ -73,7 +73,7 @@ void RunStep(benchmark::State& state, Subject subject) {
     const StepDrawing used = LimitStepDrawing(wanted);
     if (subject == kShippedAvx2 && used != kDrawAvx2) {
         LimitStepDrawing(kDrawAvx512);
-        state.SkipWithError("no AVX2 on this processor");
+        state.SkipWithError("the AVX2 kernel is not used on this processor");
         return;
     }
     SeedRandom(1);
