@@ -120,7 +120,9 @@ __attribute__((target("avx2"))) std::uint64_t DrawAvx2(std::uint64_t state, std:
 // GCC 12's AVX-512 intrinsics fill their unused pass-through operands with
 // deliberately uninitialised values, which its own warning then reports.
 #pragma GCC diagnostic push
+#ifndef __clang__
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 // r of 8 lanes: the remainder by 5 as the exact multiply-and-shift that
 // compilers use for unsigned division by 5 (h / 5 == (h * 0xCCCCCCCD) >> 34).
