@@ -287,19 +287,22 @@ StepDrawing LimitStepDrawing(StepDrawing limit) {
 void StepPicture(Picture* picture) {
     const std::int32_t width = picture->width;
     const std::int32_t height = picture->height;
-    if (width < 3 || height < 3) {
+    const std::uint64_t rowBytes = RowStride(width) * static_cast<std::uint64_t>(height < 0 ? 0 : height);
+    // No interior, or (never from the loader) rows that don't fit the data:
+    // only the snapshot copy, so nothing outside the blocks is touched.
+    if (width < 3 || height < 3 || rowBytes > picture->dataSize) {
         std::memcpy(picture->snapshot, picture->bits, picture->dataSize);
         return;
     }
-    // Below 16 MiB of pixel data, so the stride fits.
+    // The rows fit in dataSize, below 2^32, and there are at least 3.
     const auto stride = static_cast<std::int32_t>(RowStride(width));
     // The snapshot is copied in bands of rows just ahead of the rows that read
     // them, while they are still in cache. The copy is the same: every byte is
     // copied before it is read and before its row of bits is rewritten (row y
     // is written only after rows up to y + 1 are copied), and the bytes after
     // the last row are copied first.
-    const std::size_t rowBytes = static_cast<std::size_t>(stride) * static_cast<std::size_t>(height);
-    std::memcpy(picture->snapshot + rowBytes, picture->bits + rowBytes, picture->dataSize - rowBytes);
+    std::memcpy(picture->snapshot + rowBytes, picture->bits + rowBytes,
+                picture->dataSize - static_cast<std::size_t>(rowBytes));
     std::int32_t copiedRows = 0;  // display rows 0 .. copiedRows - 1 are in the snapshot
     // Source offset from the pixel itself for r = 0..4: right, left, below,
     // itself, above (and 3 more so that vector code can take 8).

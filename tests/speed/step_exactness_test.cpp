@@ -4,6 +4,7 @@
 // allocated.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <new>
@@ -160,6 +161,23 @@ TEST_P(StepExactness, DataAfterTheRowsIsCopiedAndKept) {
     // snapshot like the rest and is never written.
     EXPECT_GT(CompareSteps(13, 21, 9, 2, 7), 0);
     EXPECT_GT(CompareSteps(64, 17, 10, 2, 1000), 0);
+}
+
+TEST_P(StepExactness, RowsThatDontFitTheDataAreNotStepped) {
+    CAP_DRAWING_OR_SKIP();
+    // The loader never makes such a picture; the step still stays inside
+    // dataSize: it refreshes the snapshot and draws nothing.
+    MemoryPicture memory;
+    MakeMemoryPicture(10, 10, 4, &memory);
+    memory.picture.dataSize = static_cast<std::uint32_t>(RowStride(10) * 10 - 1);
+    const std::vector<std::uint8_t> loaded = memory.bits;
+    SeedRandom(3);
+    const std::uint64_t seeded = ReadRandomState();
+    StepPicture(&memory.picture);
+    EXPECT_EQ(ReadRandomState(), seeded);
+    EXPECT_EQ(memory.bits, loaded);
+    EXPECT_TRUE(std::equal(memory.snapshot.begin(), memory.snapshot.begin() + memory.picture.dataSize, loaded.begin()));
+    EXPECT_EQ(memory.snapshot[memory.picture.dataSize], 0);
 }
 
 TEST_P(StepExactness, ManyStepsKeepTheSequence) {
