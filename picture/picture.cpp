@@ -22,6 +22,8 @@ void ReleasePicture(Picture* picture) {
     }
     ReleaseBlock(&picture->bitsBlock, &picture->bits);
     ReleaseBlock(&picture->snapshotBlock, &picture->snapshot);
-    platform::free(picture->info);
+    if (picture->info != nullptr) {
+        platform::free(picture->info);
+    }
     *picture = Picture{};
 }

@@ -11,7 +11,6 @@
 namespace {
 
 struct GlobalBlock {
-    SIZE_T size;
     int locks;
     void* data;
 };
@@ -119,7 +118,7 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes) {
     if (data == nullptr) {
         return nullptr;
     }
-    auto* block = new (std::nothrow) GlobalBlock{bytes, 0, data};
+    auto* block = new (std::nothrow) GlobalBlock{0, data};
     if (block == nullptr) {
         std::free(data);
         return nullptr;
