@@ -19,9 +19,18 @@ configure_build_test() {  # NAME [cmake arguments...]
 # Linux host: the engine, the host platform, the tests and the tools.
 configure_build_test host
 
-# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer.
-configure_build_test asan \
+# The same tests with AddressSanitizer and UndefinedBehaviorSanitizer; any
+# finding, a leak included, fails the test that made it. The check after it
+# makes sure the flags reached every compile and link.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+configure_build_test asan -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
   -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
+scripts/check-sanitized.sh build/asan
+
+# The loader fuzzed for a minute (clang, libFuzzer, ASan and UBSan); any
+# finding fails the run.
+echo "== build/fuzz"
+scripts/fuzz.sh 60
 
 # 32-bit Windows, cross-compiled with MinGW-w64.
 echo "== build/win32"

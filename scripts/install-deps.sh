@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  cmake make g++ clang libclang-rt-14-dev dpkg-dev
+  cmake make g++ clang libclang-rt-14-dev dpkg-dev valgrind binutils
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix
 )
