@@ -28,3 +28,5 @@ echo "== build/win32"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/win32 -j "$jobs"
+# Host-side checks of the Windows build (the executable's imports).
+ctest --test-dir build/win32 --output-on-failure -j "$jobs"

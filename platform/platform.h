@@ -19,8 +19,9 @@ namespace platform {
 // --- Files: the legacy calls the loader reads pictures with -------------------
 
 // Opens `path` with `style` (OF_READ). Returns a file handle or HFILE_ERROR.
-// A short or bare name is searched for as the legacy call does; a path too long
-// for the legacy call's 128-byte record is still opened as it stands.
+// A short or bare name is searched for as the legacy call does; a path the
+// legacy call's 128-byte record cannot hold (given, or found by the search)
+// is still opened as it stands.
 HFILE OpenFile(const char* path, UINT style);
 // Reads up to `count` bytes; returns how many came (short at end of file), or
 // HFILE_ERROR as an unsigned value when the read failed.

@@ -7,7 +7,7 @@ bool LiveCounts::operator==(const LiveCounts& other) const {
     return openFiles == other.openFiles && globalBlocks == other.globalBlocks &&
            lockedBlocks == other.lockedBlocks && heapBlocks == other.heapBlocks &&
            bitmaps == other.bitmaps && drawingContexts == other.drawingContexts &&
-           brushes == other.brushes;
+           brushes == other.brushes && windows == other.windows;
 }
 
 LiveCounts& Counts() {
@@ -42,6 +42,8 @@ void ClearFaults() {
     FailGlobalAllocAfter(-1);
     FailHeapAllocAfter(-1);
     RefuseBitmaps(false);
+    FailRegisterClass(false);
+    FailCreateWindow(false);
 }
 
 }  // namespace host

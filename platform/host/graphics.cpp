@@ -31,6 +31,14 @@ namespace host {
 
 void RefuseBitmaps(bool refuse) { refuseBitmaps = refuse; }
 
+bool BrushColour(HBRUSH brush, COLORREF* colour) {
+    if (LiveBrushes().count(brush) == 0) {
+        return false;
+    }
+    *colour = brush->colour;
+    return true;
+}
+
 bool DescribeDib(const BITMAPINFOHEADER& header, DibLayout* layout) {
     if (!KnownHeaderSize(header.biSize) || header.biWidth <= 0 || header.biHeight == 0) {
         return false;

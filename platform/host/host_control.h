@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
+
 namespace host {
 
 // Resources taken and not yet given back.
@@ -16,6 +18,7 @@ struct LiveCounts {
     int bitmaps = 0;          // CreateDIBitmap without DeleteObject
     int drawingContexts = 0;  // GetDC/BeginPaint without ReleaseDC/EndPaint
     int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
+    int windows = 0;          // CreateWindowExA without DestroyWindow
 
     bool operator==(const LiveCounts& other) const;
     bool operator!=(const LiveCounts& other) const { return !(*this == other); }
@@ -27,6 +30,8 @@ LiveCounts CurrentCounts();
 void FailGlobalAllocAfter(int successes);
 void FailHeapAllocAfter(int successes);
 void RefuseBitmaps(bool refuse);
+void FailRegisterClass(bool fail);
+void FailCreateWindow(bool fail);
 void ClearFaults();
 
 // While recording is on, every platform call is logged in order, e.g.
@@ -36,5 +41,117 @@ void ClearFaults();
 void RecordCalls(bool on);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
+
+// --- Windows, the message queue and painting ----------------------------------
+//
+// Every window has a fixed frame: its outer rectangle is this much larger than
+// its client area (a border on each side, the caption on top).
+constexpr int kFrameWidth = 8;
+constexpr int kFrameHeight = 31;
+// The colour ClientPixel reports for a pixel nothing has painted yet, and for
+// one outside the client area.
+constexpr COLORREF kUnpainted = 0xFFFFFFFF;
+
+// Everything the windowing side holds goes back to how a fresh process finds
+// it: windows (without messages), classes and the brushes they own, the queue
+// and the quit flag, scheduled input, dialog answers and records, metrics and
+// loop statistics. Call between tests.
+void ResetWindowing();
+
+// System metrics as GetSystemMetrics reports them; a full-screen client area
+// of 1024 x 737 until a test sets another.
+void SetSystemMetric(int index, int value);
+
+// The arguments a window was created with.
+struct WindowCreation {
+    DWORD extendedStyle = 0;
+    std::string className;
+    std::string caption;
+    DWORD style = 0;
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    HWND parent = nullptr;
+    HMENU menu = nullptr;
+    HINSTANCE instance = nullptr;
+    LPVOID creationData = nullptr;
+};
+
+// Windows in creation order, destroyed ones included (their handles stay
+// valid for these queries until ResetWindowing).
+std::vector<HWND> AllWindows();
+bool IsLiveWindow(HWND window);
+WindowCreation CreationOf(HWND window);
+std::string CaptionOf(HWND window);
+bool NeedsPaint(HWND window);
+// Client-area pixel at (x, y), as 0x00BBGGRR, or kUnpainted.
+COLORREF ClientPixel(HWND window, int x, int y);
+
+// A registered class as it was registered (lpszClassName and lpszMenuName
+// point to copies). False when no class of that name exists.
+bool FindClass(const std::string& name, WNDCLASSA* found);
+// The colour of a live brush; false for anything else.
+bool BrushColour(HBRUSH brush, COLORREF* colour);
+
+// --- Input for the program's message loop ---------------------------------------
+//
+// Input is scheduled in order and delivered to the first live window, as the
+// user would give it. An input arrives once the program has found its queue
+// empty `afterIdlePolls` times (PeekMessageA returning false); WaitMessage
+// delivers the next input at once, as if the user had acted while the program
+// slept. When no input is left and the program waits, or polls an empty queue
+// 1000 times in a row, the host ends the session the way a user would, by
+// closing the window, and counts it in LoopStats::sessionEnds; if that is not
+// enough (no window, or the window stays), it posts WM_QUIT. So a test's
+// message loop always ends.
+enum class InputKind {
+    LeftClick,   // WM_LBUTTONDOWN, WM_LBUTTONUP at client (x, y)
+    RightClick,  // WM_RBUTTONDOWN, WM_RBUTTONUP at client (x, y)
+    MouseMove,   // WM_MOUSEMOVE to client (x, y)
+    KeyPress,    // WM_KEYDOWN, WM_KEYUP of virtual key x
+    Close,       // the close box: WM_SYSCOMMAND SC_CLOSE
+};
+void ScheduleInput(InputKind kind, int x = 0, int y = 0, int afterIdlePolls = 0);
+
+struct LoopStats {
+    int peeks = 0;       // PeekMessageA calls
+    int emptyPolls = 0;  // of which found nothing
+    int waits = 0;       // WaitMessage calls
+    int sessionEnds = 0; // times the host had to end the session itself
+};
+LoopStats CurrentLoopStats();
+
+// --- Common dialogs and message boxes -------------------------------------------
+//
+// Answers for the open-file dialog, taken in order, one per GetOpenFileNameA.
+// A dialog with no answer left is cancelled.
+void AnswerOpenDialog(const std::string& path);
+void CancelOpenDialog();
+
+// What one GetOpenFileNameA call was given.
+struct OpenDialogCall {
+    DWORD lStructSize = 0;
+    HWND hwndOwner = nullptr;
+    std::vector<std::string> filter;  // the strings of lpstrFilter, in order
+    LPSTR lpstrFile = nullptr;
+    std::string fileOnEntry;          // lpstrFile's content when the dialog opened
+    DWORD nMaxFile = 0;
+    bool hasTitle = false;
+    std::string title;                // exact bytes of lpstrTitle
+    DWORD Flags = 0;
+    bool otherMembersZero = false;    // every member not listed above is zero
+    bool answered = false;            // false when no answer was scheduled
+};
+const std::vector<OpenDialogCall>& OpenDialogCalls();
+
+// What one MessageBoxA call was given; the host answers IDOK.
+struct MessageBoxCall {
+    HWND owner = nullptr;
+    std::string text;     // exact bytes
+    std::string caption;  // exact bytes
+    UINT type = 0;
+};
+const std::vector<MessageBoxCall>& MessageBoxCalls();
 
 }  // namespace host

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/host/host_control.h"
 #include "platform/platform.h"
@@ -40,7 +41,37 @@ struct HBRUSH__ {
 };
 
 // A drawing context: of a window's client area, or of the screen when
-// `window` is null.
+// `window` is null. `paint` marks one from BeginPaint, given back by EndPaint.
 struct HDC__ {
     HWND window;
+    bool paint;
 };
+
+struct HCURSOR__ {
+    int id;
+};
+
+// A window: what it was created with, its frame and client area, its paint
+// state and the pixels of its client area (0x00BBGGRR, row by row from the
+// top, host::kUnpainted where nothing was painted).
+struct HWND__ {
+    host::WindowCreation creation;
+    WNDPROC procedure;
+    HBRUSH background;
+    std::string caption;
+    RECT rect;  // outer rectangle, screen coordinates
+    bool alive;
+    bool destroying;
+    bool needsPaint;
+    bool needsErase;
+    int clientWidth;
+    int clientHeight;
+    std::vector<COLORREF> pixels;
+};
+
+namespace host {
+
+// Is `surface` a drawing context handed out and not yet given back?
+bool IsLiveContext(HDC surface);
+
+}  // namespace host

@@ -156,6 +156,21 @@ struct PAINTSTRUCT {
     BYTE rgbReserved[32];
 };
 
+struct CREATESTRUCTA {
+    LPVOID lpCreateParams;
+    HINSTANCE hInstance;
+    HMENU hMenu;
+    HWND hwndParent;
+    int cy;
+    int cx;
+    int y;
+    int x;
+    LONG style;
+    LPCSTR lpszName;
+    LPCSTR lpszClass;
+    DWORD dwExStyle;
+};
+
 typedef UINT_PTR(CALLBACK* LPOFNHOOKPROC)(HWND, UINT, WPARAM, LPARAM);
 
 struct OPENFILENAMEA {
@@ -184,14 +199,27 @@ struct OPENFILENAMEA {
 #define MAKEINTRESOURCEA(id) (reinterpret_cast<LPCSTR>(static_cast<UINT_PTR>(static_cast<WORD>(id))))
 #define IDC_ARROW MAKEINTRESOURCEA(32512)
 
+#define MAKELPARAM(low, high) \
+    (static_cast<LPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | \
+                         (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
+#define LOWORD(value) (static_cast<WORD>(static_cast<DWORD>(value) & 0xFFFF))
+#define HIWORD(value) (static_cast<WORD>((static_cast<DWORD>(value) >> 16) & 0xFFFF))
+
 #define CS_BYTEALIGNWINDOW 0x2000
 #define WS_OVERLAPPEDWINDOW 0x00CF0000L
 #define WS_VISIBLE 0x10000000L
 #define SM_CXFULLSCREEN 16
 #define SM_CYFULLSCREEN 17
 #define PM_REMOVE 0x0001
+#define PM_NOREMOVE 0x0000
 #define MB_OK 0x00000000L
 #define IDOK 1
+#define IDCANCEL 2
+#define SC_CLOSE 0xF060
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define SIZE_RESTORED 0
+#define WA_ACTIVE 1
 
 #define OFN_HIDEREADONLY 0x00000004
 #define OFN_PATHMUSTEXIST 0x00000800

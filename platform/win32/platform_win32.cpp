@@ -8,12 +8,20 @@ namespace platform {
 
 HFILE OpenFile(const char* path, UINT style) {
     // The legacy call keeps the resolved path in a 128-byte record and refuses
-    // longer paths outright. Those go to CreateFileA, whose handle the legacy
-    // read, seek and close calls take as well; short and bare names keep the
-    // legacy call's search (current folder, program folder, system folders).
+    // any path, given or found by its search, that does not fit there. Short
+    // and bare names go to it first and keep its search (current folder,
+    // program folder, system folders); what it refuses or cannot take is
+    // opened as it stands with CreateFileA, whose handle the legacy read, seek
+    // and close calls take as well.
     OFSTRUCT record;
     if (std::strlen(path) < sizeof(record.szPathName)) {
-        return ::OpenFile(path, &record, style);
+        const HFILE file = ::OpenFile(path, &record, style);
+        if (file != HFILE_ERROR || style != OF_READ) {
+            return file;
+        }
+    }
+    if (style != OF_READ) {
+        return HFILE_ERROR;
     }
     HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -1,0 +1,163 @@
+#include "shell/window_proc.h"
+
+#include <cstring>
+
+#include "picture/bitmap_loader.h"
+#include "shell/app_state.h"
+
+namespace {
+
+// "ファイルが１６Ｍ色モードではありません。" (the file is not in 16M-colour
+// mode), in Shift_JIS.
+constexpr char kLoadErrorText[] =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x82\x50\x82\x55\x82\x6C\x90\x46\x83\x82"
+    "\x81\x5B\x83\x68\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42";
+static_assert(sizeof kLoadErrorText == 41, "error text is 40 bytes");
+
+// "エラー発生" (an error occurred), in Shift_JIS.
+constexpr char kLoadErrorCaption[] = "\x83\x47\x83\x89\x81\x5B\x94\xAD\x90\xB6";
+static_assert(sizeof kLoadErrorCaption == 11, "error caption is 10 bytes");
+
+// "ファイルを開く" (open file), in Shift_JIS.
+constexpr char kDialogTitle[] = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8A\x4A\x82\xAD";
+static_assert(sizeof kDialogTitle == 15, "dialog title is 14 bytes");
+
+// Two pairs of shown name and pattern, each string NUL-terminated; the
+// literal's own NUL ends the list with an empty string.
+constexpr char kFileFilter[] = "Exe Files(*.bmp)\0*.bmp\0All Files(*.*)\0*.*\0";
+
+// The dialog record's size in the 32-bit layout without the later extension
+// members, which every version of the dialog accepts.
+constexpr DWORD kOpenFileNameSize = 76;
+constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
+static_assert(kOpenFileFlags == 0x1804, "dialog flags");
+#ifdef _WIN32
+static_assert(sizeof(OPENFILENAMEA) >= kOpenFileNameSize, "the record holds the members given");
+#endif
+
+void ReleaseCurrentPicture() {
+    if (appState.pictureReady) {
+        ReleasePicture(&appState.currentPicture);
+        appState.pictureReady = 0;
+    }
+}
+
+void OnCreate(HWND window) { appState.mainWindow = window; }
+
+void OnDestroy() {
+    ReleaseCurrentPicture();
+    platform::PostQuitMessage(0);
+}
+
+void OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC context = platform::BeginPaint(window, &paint);
+    if (context == nullptr) {
+        return;
+    }
+    if (appState.pictureReady) {
+        DrawPicture(context);
+    }
+    platform::EndPaint(window, &paint);
+}
+
+// Whatever the dialog ended with, currentFile is loaded: a cancel reloads the
+// current picture from disk.
+void OnLeftButtonDown(HWND window) {
+    ChooseFile(window);
+    OpenAndShow(window);
+}
+
+// Resizes the main window to the current picture plus the frame, keeping its
+// top-left corner. The size the platform grants is not looked at.
+void FitWindow() {
+    RECT outer;
+    if (!platform::GetWindowRect(appState.mainWindow, &outer)) {
+        return;
+    }
+    platform::MoveWindow(appState.mainWindow, outer.left, outer.top,
+                         appState.currentPicture.width + appState.frameExtraX,
+                         appState.currentPicture.height + appState.frameExtraY, TRUE);
+}
+
+}  // namespace
+
+LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            OnCreate(window);
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_PAINT:
+            OnPaint(window);
+            return 0;
+        case WM_CLOSE:
+            platform::DestroyWindow(window);
+            return 0;
+        case WM_QUIT:  // never dispatched by the loop; treated as the end all the same
+            OnDestroy();
+            return 0;
+        case WM_LBUTTONDOWN:
+            OnLeftButtonDown(window);
+            return 0;
+        case WM_SIZE:
+        case WM_ACTIVATE:  // deliberately without the default processing
+        case WM_SETREDRAW:
+        case WM_KEYDOWN:
+        case WM_COMMAND:
+        case WM_TIMER:
+        case WM_MOUSEMOVE:
+        case WM_RBUTTONDOWN:
+        case WM_DROPFILES:
+            return 0;
+        default:
+            return platform::DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void DrawPicture(HDC surface) {
+    const Picture& picture = appState.currentPicture;
+    if (picture.info == nullptr || picture.bits == nullptr) {
+        return;
+    }
+    platform::SetDIBitsToDevice(surface, 0, 0, static_cast<DWORD>(picture.width),
+                                static_cast<DWORD>(picture.height), 0, 0, 0,
+                                static_cast<UINT>(picture.height), picture.bits,
+                                reinterpret_cast<const BITMAPINFO*>(picture.info), DIB_RGB_COLORS);
+}
+
+bool ChooseFile(HWND owner) {
+    OPENFILENAMEA request;
+    std::memset(&request, 0, sizeof request);
+    request.lStructSize = kOpenFileNameSize;
+    request.hwndOwner = owner;
+    request.lpstrFilter = kFileFilter;
+    request.lpstrFile = appState.currentFile;
+    request.nMaxFile = kCurrentFileSize;
+    request.lpstrTitle = kDialogTitle;
+    request.Flags = kOpenFileFlags;
+    const BOOL chosen = platform::GetOpenFileNameA(&request);
+    // A dialog that ends in an error may leave anything in the buffer; it is
+    // loaded as it stands, so it must stay a terminated string.
+    appState.currentFile[kCurrentFileSize - 1] = '\0';
+    return chosen != FALSE;
+}
+
+void OpenAndShow(HWND window) {
+    HDC context = platform::GetDC(window);
+    Picture loaded;
+    if (!LoadPicture(context, appState.currentFile, &loaded)) {
+        platform::MessageBoxA(window, kLoadErrorText, kLoadErrorCaption, MB_OK);
+        platform::ReleaseDC(window, context);
+        return;
+    }
+    ReleaseCurrentPicture();
+    appState.currentPicture = loaded;
+    appState.pictureReady = 1;
+    platform::SetWindowTextA(window, appState.currentFile);
+    DrawPicture(context);
+    platform::ReleaseDC(window, context);
+    FitWindow();
+}
