@@ -377,7 +377,8 @@ def click_open_24bit(session):
 
 def click_refused_8bit(session):
     """Left click, pick an 8-bit file: the message box; afterwards the old
-    picture goes on with its caption and size."""
+    picture goes on with its caption and size. A later click and Cancel try
+    the refused file again and show the message again."""
     window, rows = start_with_picture(session, 400, 300)
     geometry = session.geometry(window)
     eight_bit = os.path.join(session.work, 'pal8.bmp')
@@ -388,6 +389,16 @@ def click_refused_8bit(session):
     check(session.geometry(window) == geometry,
           f'window moved or resized: {session.geometry(window)} from {geometry}')
     expect_showing(session, window, rows, 'after-refusal')
+    # The refused path stays the current file: a later Cancel tries it again.
+    session.activate(window)
+    session.click(window)
+    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE), 60)
+    session.activate(dialog)
+    session.key('Escape')
+    dismiss_error(session)
+    check(session.caption() == 'mottle.bmp', f'caption after Cancel {session.caption()!r}')
+    check(session.geometry(window) == geometry, 'window moved or resized after Cancel')
+    expect_showing(session, window, rows, 'after-second-refusal')
 
 
 def click_cancel_reloads(session):
