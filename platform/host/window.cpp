@@ -517,11 +517,11 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal
             return TRUE;
         }
     }
-    // WM_QUIT comes once nothing else is posted; paint requests come last and
-    // stay until the window is painted.
+    // WM_QUIT comes once nothing else is posted, whatever message range was
+    // asked for; paint requests come last and stay until the window is painted.
     MSG generated{};
     generated.time = state.clock;
-    if (state.quitPosted && window == nullptr && Matches(MSG{nullptr, WM_QUIT, 0, 0, 0, {}}, nullptr, first, last)) {
+    if (state.quitPosted && window == nullptr) {
         generated.message = WM_QUIT;
         generated.wParam = static_cast<WPARAM>(state.quitCode);
         if ((removal & PM_REMOVE) != 0) {

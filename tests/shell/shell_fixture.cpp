@@ -1,0 +1,152 @@
+#include "shell_fixture.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "picture/picture.h"
+#include "platform/platform.h"
+
+// "ファイルが１６Ｍ色モードではありません。"
+const std::string kErrorTextBytes =
+    "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xAA\x82\x50\x82\x55\x82\x6C\x90\x46\x83\x82"
+    "\x81\x5B\x83\x68\x82\xC5\x82\xCD\x82\xA0\x82\xE8\x82\xDC\x82\xB9\x82\xF1\x81\x42";
+// "エラー発生"
+const std::string kErrorCaptionBytes = "\x83\x47\x83\x89\x81\x5B\x94\xAD\x90\xB6";
+// "ファイルを開く"
+const std::string kDialogTitleBytes = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\x8A\x4A\x82\xAD";
+
+namespace {
+
+void PutLittle(std::vector<unsigned char>* bytes, std::size_t at, std::uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) {
+        (*bytes)[at + i] = static_cast<unsigned char>(value >> (8 * i));
+    }
+}
+
+// Back to a fresh process: no picture, no window, no class, nothing queued.
+void ResetProcess() {
+    if (appState.pictureReady) {
+        ReleasePicture(&appState.currentPicture);
+    }
+    appState = AppState{};
+    host::ResetWindowing();
+    host::ClearFaults();
+    host::RecordCalls(false);
+    host::ClearCallLog();
+}
+
+}  // namespace
+
+COLORREF TestColour(int x, int y) {
+    return static_cast<COLORREF>((x * 37 + 11) & 0xFF) |
+           static_cast<COLORREF>((y * 53 + 29) & 0xFF) << 8 |
+           static_cast<COLORREF>(((x + y) * 71 + 5) & 0xFF) << 16;
+}
+
+std::vector<unsigned char> BitmapFile(int width, int height, int bitCount) {
+    const std::size_t stride = static_cast<std::size_t>(3 * width + width % 4);
+    const std::size_t dataSize = stride * height;
+    std::vector<unsigned char> bytes(54 + dataSize, 0);
+    bytes[0] = 'B';
+    bytes[1] = 'M';
+    PutLittle(&bytes, 2, static_cast<std::uint32_t>(bytes.size()), 4);
+    PutLittle(&bytes, 10, 54, 4);
+    PutLittle(&bytes, 14, 40, 4);
+    PutLittle(&bytes, 18, static_cast<std::uint32_t>(width), 4);
+    PutLittle(&bytes, 22, static_cast<std::uint32_t>(height), 4);
+    PutLittle(&bytes, 26, 1, 2);
+    PutLittle(&bytes, 28, static_cast<std::uint32_t>(bitCount), 2);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            const COLORREF colour = TestColour(x, y);
+            const std::size_t at = 54 + (height - 1 - y) * stride + 3 * x;
+            bytes[at] = static_cast<unsigned char>(colour >> 16);     // blue
+            bytes[at + 1] = static_cast<unsigned char>(colour >> 8);  // green
+            bytes[at + 2] = static_cast<unsigned char>(colour);       // red
+        }
+    }
+    return bytes;
+}
+
+void ShellTest::SetUp() {
+    ResetProcess();
+    char pattern[] = "/tmp/mottler-shell-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    folder_ = pattern;
+    char current[4096];
+    ASSERT_NE(getcwd(current, sizeof current), nullptr);
+    previousFolder_ = current;
+    ASSERT_EQ(chdir(folder_.c_str()), 0);
+}
+
+void ShellTest::TearDown() {
+    ResetProcess();
+    // Everything the program took has been given back, the class's brush
+    // with the class.
+    EXPECT_TRUE(host::CurrentCounts() == host::LiveCounts{});
+    if (!previousFolder_.empty()) {
+        EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
+    }
+    if (!folder_.empty()) {
+        const std::string remove = "rm -rf '" + folder_ + "'";
+        EXPECT_EQ(std::system(remove.c_str()), 0);
+    }
+}
+
+std::string ShellTest::WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
+    const std::string path = folder_ + "/" + name;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    EXPECT_NE(file, nullptr);
+    if (file != nullptr) {
+        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
+        std::fclose(file);
+    }
+    return path;
+}
+
+std::string ShellTest::WriteDefaultPicture(int width, int height) {
+    return WriteFile("mottle.bmp", BitmapFile(width, height));
+}
+
+int ShellTest::CountCalls(const std::string& entry) {
+    const auto& log = host::CallLog();
+    return static_cast<int>(std::count(log.begin(), log.end(), entry));
+}
+
+bool ShellTest::Before(const std::string& first, const std::string& second) {
+    const auto& log = host::CallLog();
+    const auto a = std::find(log.begin(), log.end(), first);
+    const auto b = std::find(log.begin(), log.end(), second);
+    return a != log.end() && b != log.end() && a < b;
+}
+
+void ShellTest::Pump() {
+    MSG message;
+    while (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        platform::TranslateMessage(&message);
+        platform::DispatchMessageA(&message);
+    }
+}
+
+COLORREF ShellTest::PicturePixel(int x, int y) {
+    const Picture& picture = appState.currentPicture;
+    const std::uint8_t* pixel = picture.bits + PixelOffset(picture, x, y);
+    return static_cast<COLORREF>(pixel[2]) | static_cast<COLORREF>(pixel[1]) << 8 |
+           static_cast<COLORREF>(pixel[0]) << 16;
+}
+
+bool ShellTest::ClientShowsPicture() {
+    const Picture& picture = appState.currentPicture;
+    for (int y = 0; y < picture.height; ++y) {
+        for (int x = 0; x < picture.width; ++x) {
+            if (host::ClientPixel(appState.mainWindow, x, y) != PicturePixel(x, y)) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
