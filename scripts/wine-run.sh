@@ -4,6 +4,4 @@
 set -euo pipefail
 source "$(dirname "$0")/wine-env.sh"
 mottler_ensure_prefix
-# Wine's own daemons must not hold the caller's output open after the
-# program ends, or CTest would wait for them.
-wine "$@" 9>&-
+wine "$@"
