@@ -37,5 +37,9 @@ echo "== build/win32"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build/win32 -j "$jobs"
-# Host-side checks of the Windows build (the executable's imports).
+# The Windows build's tests: the executable's imports, the engine tests under
+# Wine, and the end-to-end scenarios of mottler.exe under Wine in virtual
+# displays. All Wine runs share one prefix, made here once.
+scripts/wine-prefix.sh
 ctest --test-dir build/win32 --output-on-failure -j "$jobs"
+cat build/win32/e2e-captures/summary.txt

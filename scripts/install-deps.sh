@@ -7,6 +7,11 @@ packages=(
   cmake make g++ clang libclang-rt-14-dev dpkg-dev valgrind binutils
   googletest libgtest-dev libbenchmark-dev
   g++-mingw-w64-i686-posix
+  # Running the Windows build: 32-bit Wine, a virtual display with a small
+  # window manager, tools that find, drive and capture its windows, a
+  # Japanese font and the locale data for LANG=ja_JP.UTF-8.
+  wine wine32:i386 xvfb xauth openbox wmctrl xdotool x11-utils imagemagick
+  fonts-ipafont-gothic locales python3
 )
 
 missing=()
@@ -14,14 +19,60 @@ for package in "${packages[@]}"; do
   status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
-((${#missing[@]} == 0)) && exit 0
 
-echo "Installing: ${missing[*]}"
 SUDO=()
 [[ $(id -u) -eq 0 ]] || SUDO=(sudo)
-if printf '%s\n' "${missing[@]}" | grep -q ':i386$'; then
-  "${SUDO[@]}" dpkg --add-architecture i386
+
+if ((${#missing[@]} > 0)); then
+  echo "Installing: ${missing[*]}"
+  if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
+     ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${SUDO[@]}" dpkg --add-architecture i386
+  fi
+  "${SUDO[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}" >/dev/null
 fi
-"${SUDO[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends \
-  "${missing[@]}" >/dev/null
+
+# Wine shows the program's Shift_JIS texts as Japanese only when the C
+# library knows the Japanese UTF-8 locale.
+if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
+  echo "Generating the ja_JP.UTF-8 locale"
+  "${SUDO[@]}" localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+fi
+
+# 32-bit Wine needs a kernel that runs 32-bit x86 programs. Some kernels have
+# that switched off (ia32_emulation=off); there the kernel is told to run them
+# through QEMU's user-mode emulator instead. Release 10 or later is needed:
+# older ones ignore the address hints Wine reserves its memory with, and Wine
+# then takes minutes to start. Debian 12 has it in bookworm-backports.
+if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
+  echo "This kernel does not run 32-bit programs; running them through qemu-i386"
+  qemu=/usr/bin/qemu-i386
+  fresh_qemu=0
+  if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([1-9][0-9])\.'; then
+    backports=/etc/apt/sources.list.d/mottler-bookworm-backports.list
+    if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+      echo "deb http://deb.debian.org/debian bookworm-backports main" |
+        "${SUDO[@]}" tee "$backports" >/dev/null
+    fi
+    "${SUDO[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends \
+      -t bookworm-backports qemu-user-static >/dev/null
+    fresh_qemu=1
+  fi
+  binfmt=/proc/sys/fs/binfmt_misc
+  [[ -e $binfmt/register ]] || "${SUDO[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+  # A registration made before the emulator was replaced keeps the old file
+  # open (flag F): make it anew after an install.
+  if [[ -e $binfmt/qemu-i386 ]] && ((fresh_qemu)); then
+    echo -1 | "${SUDO[@]}" tee "$binfmt/qemu-i386" >/dev/null
+  fi
+  if [[ ! -e $binfmt/qemu-i386 ]]; then
+    # 32-bit little-endian x86 ELF executables and shared objects.
+    magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
+    mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
+    printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" | "${SUDO[@]}" tee "$binfmt/register" >/dev/null
+  fi
+  /lib/ld-linux.so.2 --version >/dev/null
+fi

@@ -105,10 +105,10 @@ TEST_F(LoadPictureTest, LocatesPixelDataByOffsetAlone) {
     }
 
     // An offset the seek can reach but the file does not: all black.
-    BitmapSpec far;
-    far.offBits = 0x7FFFFF00;
-    far.fileSize = 0x7FFFFF00 + 48;
-    ASSERT_TRUE(Load(far));
+    BitmapSpec beyondEnd;
+    beyondEnd.offBits = 0x7FFFFF00;
+    beyondEnd.fileSize = 0x7FFFFF00 + 48;
+    ASSERT_TRUE(Load(beyondEnd));
     ExpectZero(picture_.bits, picture_.dataSize + kSpareBytes, "pixels past the end of the file");
 }
 

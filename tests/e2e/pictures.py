@@ -1,0 +1,81 @@
+"""Test pictures for the end-to-end runs, made here rather than taken from
+anywhere: uncompressed 24-bit Windows bitmaps with strong, hard-edged shapes
+(so that the dissolve changes many pixels at once) and an outer ring whose
+every pixel has its own colour (so that a ring that moved or was repainted
+would show)."""
+import struct
+
+
+def stride(width):
+    return 3 * width + width % 4
+
+
+def ring_colour(x, y, width, height):
+    # Distinct along the ring: the position along the edge goes into two
+    # channels, the edge's identity into the third.
+    if y == 0:
+        edge, position = 40, x
+    elif y == height - 1:
+        edge, position = 90, x
+    elif x == 0:
+        edge, position = 140, y
+    else:
+        edge, position = 190, y
+    return (position * 7) % 256, (position * 13 + 60) % 256, edge
+
+
+def inner_colour(x, y, width, height, variant):
+    # Bands of four strong colours, cut by diagonal stripes.
+    palette = [(230, 30, 40), (30, 180, 60), (40, 60, 220), (250, 220, 20),
+               (160, 40, 200), (20, 200, 220)]
+    band = (x * 6 // width + y * 4 // height + variant) % len(palette)
+    if ((x + y + variant * 5) // 12) % 3 == 0:
+        band = (band + 3) % len(palette)
+    return palette[band]
+
+
+def quadrant_colour(x, y, width, height):
+    # Four flat fields: only their borders change in the first steps, so how
+    # far the dissolve has gone shows in how many pixels differ.
+    return [(230, 30, 40), (30, 180, 60), (40, 60, 220), (250, 220, 20)][
+        (2 if y >= height // 2 else 0) + (1 if x >= width // 2 else 0)]
+
+
+def make_pixels(width, height, variant=0, flat=False):
+    """Display-order pixels: rows top first, (r, g, b) tuples."""
+    rows = []
+    for y in range(height):
+        row = []
+        for x in range(width):
+            on_ring = x in (0, width - 1) or y in (0, height - 1)
+            if on_ring:
+                row.append(ring_colour(x, y, width, height))
+            elif flat:
+                row.append(quadrant_colour(x, y, width, height))
+            else:
+                row.append(inner_colour(x, y, width, height, variant))
+        rows.append(row)
+    return rows
+
+
+def write_bmp(path, rows):
+    height, width = len(rows), len(rows[0])
+    row_bytes = stride(width)
+    data = bytearray()
+    for row in reversed(rows):  # the file stores the bottom row first
+        line = bytearray()
+        for r, g, b in row:
+            line += bytes((b, g, r))
+        line += bytes(row_bytes - len(line))
+        data += line
+    header = struct.pack('<2sIHHI', b'BM', 54 + len(data), 0, 0, 54)
+    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data),
+                       2835, 2835, 0, 0)
+    with open(path, 'wb') as out:
+        out.write(header + info + data)
+
+
+def make_bmp(path, width, height, variant=0, flat=False):
+    rows = make_pixels(width, height, variant, flat)
+    write_bmp(path, rows)
+    return rows

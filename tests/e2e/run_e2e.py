@@ -1,0 +1,539 @@
+#!/usr/bin/env python3
+"""End-to-end scenarios: the real mottler.exe under Wine, in a virtual X
+display with a window manager, driven as a person would drive it.
+
+Each scenario gets its own display number, its own working folder (with its
+own copy of mottler.exe, so that the default picture is found only where the
+scenario put one), and its own processes: the Xvfb server, openbox and the
+program, each ended by its process id. Waits poll with a deadline. The
+program is always ended by closing its window, and its exit status must be 0.
+
+Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
+                  [--only NAME ...]
+Prints one line per scenario and the totals; exits non-zero on any failure.
+"""
+import argparse
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pictures  # noqa: E402
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..'))
+ERROR_CAPTION = 'エラー発生'
+DIALOG_TITLE = 'ファイルを開く'
+SCREEN = (1280, 1024)
+WHITE = (255, 255, 255)
+
+
+class Failure(Exception):
+    pass
+
+
+def check(condition, message):
+    if not condition:
+        raise Failure(message)
+
+
+def wait_for(what, predicate, timeout, interval=0.2):
+    """Polls predicate until it gives a true value, for at most timeout s."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise Failure(f'timed out after {timeout:.0f} s waiting for {what}')
+        time.sleep(interval)
+
+
+def wine_environment():
+    """The environment scripts/wine-env.sh sets up, read from a shell."""
+    script = os.path.join(ROOT, 'scripts', 'wine-env.sh')
+    output = subprocess.run(
+        ['bash', '-c', f'source "{script}" && mottler_ensure_prefix && env -0'],
+        check=True, stdout=subprocess.PIPE).stdout
+    env = {}
+    for entry in output.split(b'\0'):
+        if b'=' in entry:
+            key, value = entry.split(b'=', 1)
+            env[key.decode()] = value.decode()
+    return env
+
+
+def forget_dialog_folders(prefix):
+    """Removes the open-file dialog's memory of the folders it was last used
+    in (kept per program name in the prefix's user registry), so that every
+    scenario's dialog starts in the program's own folder whatever an earlier
+    scenario or run did. Wine's processes of the prefix must not be running."""
+    path = os.path.join(prefix, 'user.reg')
+    with open(path, encoding='utf-8', errors='surrogateescape') as registry:
+        lines = registry.read().split('\n')
+    kept, skipping = [], False
+    for line in lines:
+        if line.startswith('['):
+            skipping = line.startswith(
+                '[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\ComDlg32')
+        if not skipping:
+            kept.append(line)
+    with open(path, 'w', encoding='utf-8', errors='surrogateescape') as registry:
+        registry.write('\n'.join(kept))
+
+
+class Session:
+    """One scenario's display, window manager, folder and program."""
+
+    def __init__(self, name, display, out_dir, exe, wine_env):
+        self.name = name
+        self.display = display
+        self.dir = os.path.join(out_dir, name)
+        self.work = os.path.join(self.dir, 'work')
+        self.exe = exe
+        self.env = dict(wine_env, DISPLAY=f':{display}')
+        self.env.pop('XAUTHORITY', None)
+        self.xvfb = self.wm = self.program = None
+        self.captures = 0
+        shutil.rmtree(self.dir, ignore_errors=True)
+        os.makedirs(self.work)
+        self.log = open(os.path.join(self.dir, 'processes.log'), 'wb')
+
+    # --- processes -------------------------------------------------------
+    def x_tool(self, *command, timeout=30):
+        return subprocess.run(list(command), env=self.env, timeout=timeout,
+                              stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+
+    def start_display(self):
+        subprocess.run(['wineserver', '--wait'], env=self.env, timeout=60)
+        forget_dialog_folders(self.env['WINEPREFIX'])
+        self.xvfb = subprocess.Popen(
+            ['Xvfb', f':{self.display}', '-screen', '0', f'{SCREEN[0]}x{SCREEN[1]}x24',
+             '-nolisten', 'tcp', '-noreset'],
+            stdout=self.log, stderr=self.log, env=self.env)
+        wait_for('the X display', lambda: self.xvfb.poll() is None and
+                 self.x_tool('xdpyinfo').returncode == 0, 20)
+        self.wm = subprocess.Popen(['openbox', '--sm-disable'], stdout=self.log,
+                                   stderr=self.log, env=self.env)
+        wait_for('the window manager', lambda: self.wm.poll() is None and
+                 self.x_tool('wmctrl', '-m').returncode == 0, 20)
+
+    def start_program(self):
+        exe = os.path.join(self.work, 'mottler.exe')
+        shutil.copyfile(self.exe, exe)
+        self.program = subprocess.Popen(['wine', exe], cwd=self.work, env=self.env,
+                                        stdout=self.log, stderr=self.log)
+
+    def close_program(self):
+        """Closes the main window and returns the exit status."""
+        window = self.main_window()
+        self.x_tool('wmctrl', '-i', '-c', window)
+        try:
+            return self.program.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            raise Failure('the program did not end after its window was closed')
+
+    def end(self):
+        """Ends whatever is still running, by process id, and waits for
+        Wine's own processes of this run to go."""
+        problems = []
+        if self.program is not None and self.program.poll() is None:
+            problems.append('program still running at the end')
+            self.program.kill()
+            self.program.wait()
+        try:
+            subprocess.run(['wineserver', '--wait'], env=self.env, timeout=30,
+                           stdout=self.log, stderr=self.log)
+        except subprocess.TimeoutExpired:
+            problems.append("Wine's processes did not end")
+            subprocess.run(['wineserver', '--kill'], env=self.env, stdout=self.log,
+                           stderr=self.log)
+        for process in (self.wm, self.xvfb):
+            if process is not None and process.poll() is None:
+                process.terminate()
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    process.kill()
+                    process.wait()
+        self.log.close()
+        return problems
+
+    # --- windows ---------------------------------------------------------
+    def windows(self):
+        """(window id, caption) of the program's top-level windows."""
+        result = self.x_tool('wmctrl', '-l', '-p')
+        found = []
+        for line in result.stdout.decode('utf-8', 'replace').splitlines():
+            fields = line.split(None, 4)
+            if len(fields) >= 4 and self.program and fields[2] == str(self.program.pid):
+                found.append((fields[0], fields[4] if len(fields) == 5 else ''))
+        return found
+
+    def window_titled(self, title):
+        matches = [window for window, caption in self.windows() if caption == title]
+        return matches[0] if matches else None
+
+    def main_window(self):
+        others = (ERROR_CAPTION, DIALOG_TITLE)
+        matches = [window for window, caption in self.windows() if caption not in others]
+        check(len(matches) == 1, f'expected one main window, found {self.windows()}')
+        return matches[0]
+
+    def caption(self):
+        return dict(self.windows()).get(self.main_window())
+
+    def wait_main_window(self, caption, timeout=90):
+        return wait_for(f'a window captioned "{caption}"',
+                        lambda: self.window_titled(caption), timeout)
+
+    def geometry(self, window):
+        """Client area: (left, top, width, height) on the screen."""
+        text = self.x_tool('xwininfo', '-id', window).stdout.decode()
+        values = {}
+        for line in text.splitlines():
+            key, _, value = line.strip().partition(':')
+            values[key] = value.strip()
+        return (int(values['Absolute upper-left X']), int(values['Absolute upper-left Y']),
+                int(values['Width']), int(values['Height']))
+
+    def activate(self, window):
+        self.x_tool('wmctrl', '-i', '-a', window)
+        wait_for('the window to take the focus', lambda: self.x_tool(
+            'xdotool', 'getactivewindow').stdout.strip() and int(self.x_tool(
+                'xdotool', 'getactivewindow').stdout) == int(window, 16), 10)
+
+    def click(self, window, button=1, at=(20, 20)):
+        left, top, _, _ = self.geometry(window)
+        self.x_tool('xdotool', 'mousemove', str(left + at[0]), str(top + at[1]))
+        self.x_tool('xdotool', 'click', str(button))
+
+    def key(self, *keys):
+        self.x_tool('xdotool', 'key', '--delay', '30', *keys)
+
+    # --- captures --------------------------------------------------------
+    def capture(self, window, label):
+        """Saves the client area as a PNG and returns its pixels."""
+        self.captures += 1
+        path = os.path.join(self.dir, f'{self.captures:02d}-{label}.png')
+        result = self.x_tool('import', '-window', window, path)
+        check(result.returncode == 0, f'capture {label} failed')
+        raw = subprocess.run(['convert', path, '-depth', '8', 'rgb:-'],
+                             stdout=subprocess.PIPE, check=True).stdout
+        width, height = self.geometry(window)[2:]
+        check(len(raw) == width * height * 3, f'capture {label}: unexpected size')
+        return Capture(width, height, raw)
+
+    # --- files -----------------------------------------------------------
+    def picture(self, name, width, height, variant=0, folder=None, flat=False):
+        path = os.path.join(folder or self.work, name)
+        rows = pictures.make_bmp(path, width, height, variant, flat)
+        return path, rows
+
+
+class Capture:
+    def __init__(self, width, height, raw):
+        self.width, self.height, self.raw = width, height, raw
+
+    def pixel(self, x, y):
+        at = (y * self.width + x) * 3
+        return tuple(self.raw[at:at + 3])
+
+    def differing(self, other, inside=True):
+        """How many interior (or all) pixels differ from another capture."""
+        margin = 1 if inside else 0
+        count = 0
+        for y in range(margin, self.height - margin):
+            start = (y * self.width + margin) * 3
+            end = (y * self.width + self.width - margin) * 3
+            a, b = self.raw[start:end], other.raw[start:end]
+            if a != b:
+                count += sum(1 for i in range(0, len(a), 3) if a[i:i + 3] != b[i:i + 3])
+        return count
+
+    def differing_from_rows(self, rows):
+        width, height = len(rows[0]), len(rows)
+        return sum(1 for y in range(1, height - 1) for x in range(1, width - 1)
+                   if self.pixel(x, y) != rows[y][x])
+
+    def ring_mismatches(self, rows):
+        width, height = len(rows[0]), len(rows)
+        ring = [(x, 0) for x in range(width)] + [(x, height - 1) for x in range(width)]
+        ring += [(0, y) for y in range(height)] + [(width - 1, y) for y in range(height)]
+        return [(x, y) for x, y in ring if self.pixel(x, y) != rows[y][x]]
+
+    def all_white(self):
+        return self.raw == bytes(WHITE) * (self.width * self.height)
+
+
+def z_path(unix_path):
+    """The path as Windows programs under Wine see it: drive Z: is /."""
+    return 'Z:' + unix_path.replace('/', '\\')
+
+
+def cpu_seconds(pid):
+    with open(f'/proc/{pid}/stat') as stat:
+        fields = stat.read().rsplit(')', 1)[1].split()
+    return (int(fields[11]) + int(fields[12])) / os.sysconf('SC_CLK_TCK')
+
+
+# --- steps shared by the scenarios ------------------------------------------
+def expect_showing(session, window, rows, label):
+    """The picture is drawn at the client area's top-left, fills it exactly,
+    keeps its outer ring and dissolves inside."""
+    width, height = len(rows[0]), len(rows)
+    client = session.geometry(window)[2:]
+    check(client == (width, height), f'client area {client}, expected {(width, height)}')
+    first = session.capture(window, f'{label}-a')
+    mismatches = first.ring_mismatches(rows)
+    check(not mismatches, f'outer ring differs from the file at {mismatches[:5]}')
+    second = wait_for('the picture to change', lambda: (
+        lambda c: c if c.differing(first) > 0 else None)(
+            session.capture(window, f'{label}-b')), 15, interval=0.5)
+    mismatches = second.ring_mismatches(rows)
+    check(not mismatches, f'outer ring changed at {mismatches[:5]}')
+    return second
+
+
+def choose_in_dialog(session, text):
+    """Opens the file dialog with a left click and confirms the typed path;
+    returns the main window."""
+    window = session.main_window()
+    session.activate(window)
+    session.click(window)
+    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE), 60)
+    session.activate(dialog)
+    session.key('End', 'shift+Home', 'BackSpace')
+    session.x_tool('xdotool', 'type', '--delay', '15', '--', text)
+    session.key('Return')
+    wait_for('the dialog to close', lambda: session.window_titled(DIALOG_TITLE) is None, 30)
+    return window
+
+
+def dismiss_error(session):
+    box = wait_for('the error message box', lambda: session.window_titled(ERROR_CAPTION), 60)
+    session.activate(box)
+    session.key('Return')
+    wait_for('the message box to close', lambda: session.window_titled(ERROR_CAPTION) is None, 30)
+
+
+def start_with_picture(session, width, height, flat=False):
+    _, rows = session.picture('mottle.bmp', width, height, flat=flat)
+    session.start_program()
+    window = session.wait_main_window('mottle.bmp')
+    return window, rows
+
+
+# --- the scenarios ---------------------------------------------------------
+def default_picture(session):
+    """A W x H mottle.bmp in the working folder opens fitted and dissolves."""
+    window, rows = start_with_picture(session, 400, 300)
+    expect_showing(session, window, rows, 'default')
+    check(session.caption() == 'mottle.bmp', f'caption {session.caption()!r}')
+
+
+def missing_default(session):
+    """Without mottle.bmp: one error message; a white 640 x 480 "MOTTLER"
+    window that keeps running without using the processor."""
+    session.start_program()
+    wait_for('the error message box', lambda: session.window_titled(ERROR_CAPTION), 90)
+    window = session.window_titled('MOTTLER')
+    check(window is not None, f'no window captioned MOTTLER: {session.windows()}')
+    client = session.geometry(window)
+    # The outer size is 640 x 480; the client area is that less the frame.
+    check(600 <= client[2] < 640 and 400 <= client[3] < 480,
+          f'client area {client[2:]} does not belong to a 640 x 480 window')
+    dismiss_error(session)
+    time.sleep(2)
+    check(session.window_titled(ERROR_CAPTION) is None, 'the message box came back')
+    check(session.program.poll() is None, 'the program ended after OK')
+    check(session.caption() == 'MOTTLER', f'caption {session.caption()!r}')
+    check(session.geometry(window) == client, 'the window changed after OK')
+    check(session.capture(window, 'white').all_white(), 'the window is not white')
+    before = cpu_seconds(session.program.pid)
+    time.sleep(2)
+    used = cpu_seconds(session.program.pid) - before
+    check(used < 0.5, f'idle without a picture, it used {used:.2f} s of processor in 2 s')
+
+
+def click_open_24bit(session):
+    """Left click, type a 24-bit file's full path: caption, refit at the same
+    top-left, the new picture dissolves."""
+    window, _ = start_with_picture(session, 400, 300)
+    left, top, _, _ = session.geometry(window)
+    path, rows = session.picture('second.bmp', 360, 220, variant=2)
+    choose_in_dialog(session, z_path(path))
+    wait_for('the caption to become the path',
+             lambda: session.caption() == z_path(path), 30)
+    wait_for('the window to be refitted',
+             lambda: session.geometry(window)[2:] == (360, 220), 30)
+    check(session.geometry(window)[:2] == (left, top),
+          f'top-left moved from {(left, top)} to {session.geometry(window)[:2]}')
+    expect_showing(session, window, rows, 'second')
+
+
+def click_refused_8bit(session):
+    """Left click, pick an 8-bit file: the message box; afterwards the old
+    picture goes on with its caption and size. A later click and Cancel try
+    the refused file again and show the message again."""
+    window, rows = start_with_picture(session, 400, 300)
+    geometry = session.geometry(window)
+    eight_bit = os.path.join(session.work, 'pal8.bmp')
+    shutil.copyfile(os.path.join(ROOT, 'tests', 'data', 'bmpsuite', 'g', 'pal8.bmp'), eight_bit)
+    choose_in_dialog(session, z_path(eight_bit))
+    dismiss_error(session)
+    check(session.caption() == 'mottle.bmp', f'caption {session.caption()!r}')
+    check(session.geometry(window) == geometry,
+          f'window moved or resized: {session.geometry(window)} from {geometry}')
+    expect_showing(session, window, rows, 'after-refusal')
+    # The refused path stays the current file: a later Cancel tries it again.
+    session.activate(window)
+    session.click(window)
+    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE), 60)
+    session.activate(dialog)
+    session.key('Escape')
+    dismiss_error(session)
+    check(session.caption() == 'mottle.bmp', f'caption after Cancel {session.caption()!r}')
+    check(session.geometry(window) == geometry, 'window moved or resized after Cancel')
+    expect_showing(session, window, rows, 'after-second-refusal')
+
+
+def click_cancel_reloads(session):
+    """Left click, Cancel: the file is loaded again and the picture starts
+    over from its stored state."""
+    window, rows = start_with_picture(session, 400, 300, flat=True)
+    # The first capture after start-up shows how far the dissolve gets in the
+    # time a capture takes; the picture is then left to go much further.
+    early = session.capture(window, 'early').differing_from_rows(rows)
+    dissolved = wait_for('the picture to dissolve well away from the file', lambda: (
+        lambda c: c if c.differing_from_rows(rows) > max(4 * early, 20000) else None)(
+            session.capture(window, 'dissolved')), 90, interval=1)
+    far_from_file = dissolved.differing_from_rows(rows)
+    session.activate(window)
+    session.click(window)
+    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE), 60)
+    session.activate(dialog)
+    session.key('Escape')
+    wait_for('the dialog to close', lambda: session.window_titled(DIALOG_TITLE) is None, 30)
+    # The dialog is gone before the program has loaded and drawn again.
+    seen = []
+
+    def back_near_file():
+        seen.append(session.capture(window, 'reloaded').differing_from_rows(rows))
+        return seen[-1] * 2 < far_from_file
+    try:
+        wait_for('the picture to start over', back_near_file, 20, interval=0.3)
+    except Failure:
+        raise Failure(f'after Cancel {seen} pixels differ from the file, before it '
+                      f'{far_from_file} (at start-up {early})')
+    check(session.caption() == 'mottle.bmp', f'caption {session.caption()!r}')
+    expect_showing(session, window, rows, 'after-cancel')
+
+
+def long_path(session):
+    """A picture whose full path is 128 bytes or longer loads."""
+    window, _ = start_with_picture(session, 400, 300)
+    folder = os.path.join(session.work, 'a-folder-deep-enough', 'that-the-full-path',
+                          'passes-one-hundred-and-twenty-eight-bytes')
+    os.makedirs(folder)
+    path, rows = session.picture('a-picture-with-a-long-name.bmp', 330, 250, variant=4,
+                                 folder=folder)
+    check(len(z_path(path).encode()) >= 128, f'path only {len(z_path(path))} bytes')
+    choose_in_dialog(session, z_path(path))
+    wait_for('the caption to become the long path',
+             lambda: session.caption() == z_path(path), 30)
+    wait_for('the window to be refitted',
+             lambda: session.geometry(window)[2:] == (330, 250), 30)
+    expect_showing(session, window, rows, 'long-path')
+
+
+def inert_inputs(session):
+    """Right clicks, key presses and mouse moves change nothing."""
+    window, rows = start_with_picture(session, 400, 300)
+    geometry = session.geometry(window)
+    session.activate(window)
+    session.click(window, button=3, at=(50, 60))
+    for x, y in ((10, 10), (200, 150), (390, 290), (100, 250)):
+        session.x_tool('xdotool', 'mousemove', str(geometry[0] + x), str(geometry[1] + y))
+    session.key('a', 'Return', 'space', 'Escape', 'F1', 'Down', 'ctrl+o')
+    session.click(window, button=3, at=(300, 100))
+    time.sleep(2)
+    check(session.windows() == [(window, 'mottle.bmp')],
+          f'windows after the inputs: {session.windows()}')
+    check(session.geometry(window) == geometry, 'the window moved or was resized')
+    expect_showing(session, window, rows, 'after-inputs')
+
+
+SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
+             click_cancel_reloads, long_path, inert_inputs]
+
+
+def free_display(start):
+    number = start
+    while os.path.exists(f'/tmp/.X{number}-lock') or os.path.exists(
+            f'/tmp/.X11-unix/X{number}'):
+        number += 1
+    return number
+
+
+def run_scenario(scenario, display, args, wine_env):
+    session = Session(scenario.__name__, display, args.out, args.exe, wine_env)
+    started = time.monotonic()
+    error = None
+    try:
+        session.start_display()
+        scenario(session)
+        status = session.close_program()
+        check(status == 0, f'exit status {status} after closing the window')
+    except Failure as failure:
+        error = str(failure)
+    except Exception:  # a fault of the harness itself is a failure too
+        error = traceback.format_exc().strip().splitlines()[-1]
+    problems = session.end()
+    if error is None and problems:
+        error = '; '.join(problems)
+    return error, time.monotonic() - started
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--exe', required=True)
+    parser.add_argument('--out', default=None)
+    parser.add_argument('--display', type=int, default=70)
+    parser.add_argument('--only', nargs='*', default=None)
+    args = parser.parse_args()
+    args.exe = os.path.abspath(args.exe)
+    args.out = os.path.abspath(args.out or os.path.join(os.path.dirname(args.exe),
+                                                        'e2e-captures'))
+    os.makedirs(args.out, exist_ok=True)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+
+    wine_env = wine_environment()
+    chosen = [s for s in SCENARIOS if args.only is None or s.__name__ in args.only]
+    passed = failed = 0
+    summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')
+
+    def report(line):
+        print(line, flush=True)
+        summary.write(line + '\n')
+        summary.flush()
+    for scenario in chosen:
+        display = free_display(args.display)
+        error, seconds = run_scenario(scenario, display, args, wine_env)
+        if error is None:
+            passed += 1
+            report(f'PASS {scenario.__name__} ({seconds:.0f} s)')
+        else:
+            failed += 1
+            report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
+    report(f'e2e: {passed} passed, {failed} failed')
+    report(f'captures: {args.out}')
+    summary.close()
+    return 0 if failed == 0 and passed > 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main())
