@@ -6,13 +6,28 @@
 
 namespace platform {
 
+namespace {
+
+HFILE OpenForReading(const char* path) {
+    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        return HFILE_ERROR;
+    }
+    return static_cast<HFILE>(reinterpret_cast<INT_PTR>(file));
+}
+
+}  // namespace
+
 HFILE OpenFile(const char* path, UINT style) {
     // The legacy call keeps the resolved path in a 128-byte record and refuses
-    // any path, given or found by its search, that does not fit there. Short
+    // any path, given or found by its search, that does not fit there; from a
+    // deep current folder it refuses even a bare name found elsewhere. Short
     // and bare names go to it first and keep its search (current folder,
-    // program folder, system folders); what it refuses or cannot take is
-    // opened as it stands with CreateFileA, whose handle the legacy read, seek
-    // and close calls take as well.
+    // program folder, system folders). What it refuses or cannot take is
+    // opened with CreateFileA, whose handle the legacy read, seek and close
+    // calls take as well: as it stands, and for a bare name not in the current
+    // folder, where the system's path search finds it.
     OFSTRUCT record;
     if (std::strlen(path) < sizeof(record.szPathName)) {
         const HFILE file = ::OpenFile(path, &record, style);
@@ -23,12 +38,16 @@ HFILE OpenFile(const char* path, UINT style) {
     if (style != OF_READ) {
         return HFILE_ERROR;
     }
-    HANDLE file = ::CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
+    const HFILE file = OpenForReading(path);
+    if (file != HFILE_ERROR || std::strpbrk(path, "\\/:") != nullptr) {
+        return file;
+    }
+    char found[520];
+    const DWORD length = ::SearchPathA(nullptr, path, nullptr, sizeof found, found, nullptr);
+    if (length == 0 || length >= sizeof found) {
         return HFILE_ERROR;
     }
-    return static_cast<HFILE>(reinterpret_cast<INT_PTR>(file));
+    return OpenForReading(found);
 }
 
 UINT _lread(HFILE file, void* buffer, UINT count) { return ::_lread(file, buffer, count); }

@@ -121,10 +121,10 @@ class Session:
         wait_for('the window manager', lambda: self.wm.poll() is None and
                  self.x_tool('wmctrl', '-m').returncode == 0, 20)
 
-    def start_program(self):
+    def start_program(self, cwd=None):
         exe = os.path.join(self.work, 'mottler.exe')
         shutil.copyfile(self.exe, exe)
-        self.program = subprocess.Popen(['wine', exe], cwd=self.work, env=self.env,
+        self.program = subprocess.Popen(['wine', exe], cwd=cwd or self.work, env=self.env,
                                         stdout=self.log, stderr=self.log)
 
     def close_program(self):
@@ -450,6 +450,20 @@ def long_path(session):
     expect_showing(session, window, rows, 'long-path')
 
 
+def default_from_deep_folder(session):
+    """Started from a working folder whose path is 128 bytes or longer and
+    holds no mottle.bmp, the program still finds the one beside it."""
+    _, rows = session.picture('mottle.bmp', 400, 300, variant=2)
+    deep = os.path.join(session.work, 'a-working-folder-deep-enough', 'that-its-full-path',
+                        'passes-one-hundred-and-twenty-eight-bytes-in-all')
+    os.makedirs(deep)
+    check(len(z_path(deep).encode()) >= 128, f'folder path only {len(z_path(deep))} bytes')
+    session.start_program(cwd=deep)
+    window = session.wait_main_window('mottle.bmp')
+    check(session.window_titled(ERROR_CAPTION) is None, 'the error message is shown')
+    expect_showing(session, window, rows, 'deep-folder')
+
+
 def inert_inputs(session):
     """Right clicks, key presses and mouse moves change nothing."""
     window, rows = start_with_picture(session, 400, 300)
@@ -468,7 +482,7 @@ def inert_inputs(session):
 
 
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
-             click_cancel_reloads, long_path, inert_inputs]
+             click_cancel_reloads, long_path, default_from_deep_folder, inert_inputs]
 
 
 def free_display(start):
