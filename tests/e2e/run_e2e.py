@@ -409,7 +409,7 @@ def click_cancel_reloads(session):
     # time a capture takes; the picture is then left to go much further.
     early = session.capture(window, 'early').differing_from_rows(rows)
     dissolved = wait_for('the picture to dissolve well away from the file', lambda: (
-        lambda c: c if c.differing_from_rows(rows) > max(4 * early, 20000) else None)(
+        lambda c: c if c.differing_from_rows(rows) > max(6 * early, 30000) else None)(
             session.capture(window, 'dissolved')), 90, interval=1)
     far_from_file = dissolved.differing_from_rows(rows)
     session.activate(window)
