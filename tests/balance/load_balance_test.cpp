@@ -19,7 +19,7 @@
 namespace {
 
 // Fields of a bitmap file as the tests vary them.
-struct BitmapSpec {
+struct BitmapRecipe {
     std::int32_t width = 5;
     std::int32_t height = 3;
     std::uint16_t bitCount = 24;
@@ -43,30 +43,30 @@ void Put32(std::vector<unsigned char>* out, std::size_t at, std::uint32_t value)
     Put16(out, at + 2, value >> 16);
 }
 
-std::vector<unsigned char> MakeBitmap(const BitmapSpec& spec) {
-    const std::int64_t stride = (3 * static_cast<std::int64_t>(spec.width) + 3) / 4 * 4;
-    const std::int64_t pixels = spec.pixelBytes >= 0 ? spec.pixelBytes : stride * spec.height;
+std::vector<unsigned char> MakeBitmap(const BitmapRecipe& recipe) {
+    const std::int64_t stride = (3 * static_cast<std::int64_t>(recipe.width) + 3) / 4 * 4;
+    const std::int64_t pixels = recipe.pixelBytes >= 0 ? recipe.pixelBytes : stride * recipe.height;
     // The pixels follow the headers, or sit at bfOffBits when that is a
     // reasonable distance into the file.
-    const std::size_t start = spec.offBits < 54 || spec.offBits > 0x10000 ? 54 : spec.offBits;
+    const std::size_t start = recipe.offBits < 54 || recipe.offBits > 0x10000 ? 54 : recipe.offBits;
     std::vector<unsigned char> file(start + static_cast<std::size_t>(pixels));
-    file[0] = spec.badMagic ? 'M' : 'B';
-    file[1] = spec.badMagic ? 'B' : 'M';
-    const std::int64_t declared = spec.declaredSize >= 0 ? spec.declaredSize : spec.offBits + pixels;
+    file[0] = recipe.badMagic ? 'M' : 'B';
+    file[1] = recipe.badMagic ? 'B' : 'M';
+    const std::int64_t declared = recipe.declaredSize >= 0 ? recipe.declaredSize : recipe.offBits + pixels;
     Put32(&file, 2, static_cast<std::uint32_t>(declared));
-    Put32(&file, 10, spec.offBits);
-    Put32(&file, 14, spec.headerSize);
-    Put32(&file, 18, static_cast<std::uint32_t>(spec.width));
-    Put32(&file, 22, static_cast<std::uint32_t>(spec.height));
+    Put32(&file, 10, recipe.offBits);
+    Put32(&file, 14, recipe.headerSize);
+    Put32(&file, 18, static_cast<std::uint32_t>(recipe.width));
+    Put32(&file, 22, static_cast<std::uint32_t>(recipe.height));
     Put16(&file, 26, 1);
-    Put16(&file, 28, spec.bitCount);
-    Put32(&file, 30, spec.compression);
-    Put32(&file, 46, spec.clrUsed);
+    Put16(&file, 28, recipe.bitCount);
+    Put32(&file, 30, recipe.compression);
+    Put32(&file, 46, recipe.clrUsed);
     for (std::size_t i = start; i < file.size(); ++i) {
         file[i] = static_cast<unsigned char>(i * 7 + 1);
     }
-    if (spec.keepBytes >= 0) {
-        file.resize(static_cast<std::size_t>(spec.keepBytes));
+    if (recipe.keepBytes >= 0) {
+        file.resize(static_cast<std::size_t>(recipe.keepBytes));
     }
     return file;
 }
@@ -144,41 +144,41 @@ protected:
 TEST_F(LoadBalance, RefusalsBeforeAnyAllocationTakeNothing) {
     struct Case {
         const char* name;
-        BitmapSpec spec;
+        BitmapRecipe recipe;
     };
     std::vector<Case> cases;
     auto add = [&cases](const char* name, auto change) {
-        BitmapSpec spec;
-        change(&spec);
-        cases.push_back({name, spec});
+        BitmapRecipe recipe;
+        change(&recipe);
+        cases.push_back({name, recipe});
     };
-    add("empty file", [](BitmapSpec* s) { s->keepBytes = 0; });
-    add("13 bytes", [](BitmapSpec* s) { s->keepBytes = 13; });
-    add("53 bytes", [](BitmapSpec* s) { s->keepBytes = 53; });
-    add("wrong magic", [](BitmapSpec* s) { s->badMagic = true; });
-    add("compression 1", [](BitmapSpec* s) { s->compression = 1; });
-    add("compression 3", [](BitmapSpec* s) { s->compression = 3; });
-    add("dataSize 16 MiB", [](BitmapSpec* s) { s->declaredSize = 54 + 0x01000000; });
-    add("bfOffBits past bfSize", [](BitmapSpec* s) { s->declaredSize = 10; });
-    add("width 0", [](BitmapSpec* s) { s->width = 0; s->pixelBytes = 48; });
-    add("negative width", [](BitmapSpec* s) { s->width = -5; s->pixelBytes = 48; });
-    add("negative height", [](BitmapSpec* s) { s->height = -3; s->pixelBytes = 48; });
-    add("rows beyond the data", [](BitmapSpec* s) { s->pixelBytes = 47; });
-    add("header size 12", [](BitmapSpec* s) { s->headerSize = 12; });
-    add("bfOffBits of 2^31", [](BitmapSpec* s) {
+    add("empty file", [](BitmapRecipe* s) { s->keepBytes = 0; });
+    add("13 bytes", [](BitmapRecipe* s) { s->keepBytes = 13; });
+    add("53 bytes", [](BitmapRecipe* s) { s->keepBytes = 53; });
+    add("wrong magic", [](BitmapRecipe* s) { s->badMagic = true; });
+    add("compression 1", [](BitmapRecipe* s) { s->compression = 1; });
+    add("compression 3", [](BitmapRecipe* s) { s->compression = 3; });
+    add("dataSize 16 MiB", [](BitmapRecipe* s) { s->declaredSize = 54 + 0x01000000; });
+    add("bfOffBits past bfSize", [](BitmapRecipe* s) { s->declaredSize = 10; });
+    add("width 0", [](BitmapRecipe* s) { s->width = 0; s->pixelBytes = 48; });
+    add("negative width", [](BitmapRecipe* s) { s->width = -5; s->pixelBytes = 48; });
+    add("negative height", [](BitmapRecipe* s) { s->height = -3; s->pixelBytes = 48; });
+    add("rows beyond the data", [](BitmapRecipe* s) { s->pixelBytes = 47; });
+    add("header size 12", [](BitmapRecipe* s) { s->headerSize = 12; });
+    add("bfOffBits of 2^31", [](BitmapRecipe* s) {
         s->offBits = 0x80000000U;
         s->declaredSize = 0x80000000LL + 48;
         s->pixelBytes = 48;
     });
     for (const Case& c : cases) {
-        ExpectRefusedCleanly(files_.Write("refused.bmp", MakeBitmap(c.spec)), c.name);
+        ExpectRefusedCleanly(files_.Write("refused.bmp", MakeBitmap(c.recipe)), c.name);
     }
     ExpectRefusedCleanly(files_.folder() + "/no such file.bmp", "missing file");
     ExpectRefusedCleanly(files_.folder(), "a folder, which opens but cannot be read");
 }
 
 TEST_F(LoadBalance, FailuresAfterAllocationGiveEverythingBack) {
-    const std::string good = files_.Write("good.bmp", MakeBitmap(BitmapSpec{}));
+    const std::string good = files_.Write("good.bmp", MakeBitmap(BitmapRecipe{}));
 
     host::FailHeapAllocAfter(0);
     ExpectRefusedCleanly(good, "no header block");
@@ -199,10 +199,10 @@ TEST_F(LoadBalance, FailuresAfterAllocationGiveEverythingBack) {
     // Uncompressed files of other depths pass the header checks, take their
     // blocks and fail on the bit depth.
     for (std::uint16_t depth : {1, 4, 8, 16, 32}) {
-        BitmapSpec spec;
-        spec.bitCount = depth;
-        spec.pixelBytes = 64;
-        ExpectRefusedCleanly(files_.Write("depth.bmp", MakeBitmap(spec)),
+        BitmapRecipe recipe;
+        recipe.bitCount = depth;
+        recipe.pixelBytes = 64;
+        ExpectRefusedCleanly(files_.Write("depth.bmp", MakeBitmap(recipe)),
                              "bit depth " + std::to_string(depth));
     }
 }
@@ -211,10 +211,10 @@ TEST_F(LoadBalance, FailedLoadsReallyTookTheirBlocks) {
     // The failure paths above are only worth checking if they got as far as
     // taking blocks: the call log shows the allocations before the give-back.
     const std::string depth32 = [&] {
-        BitmapSpec spec;
-        spec.bitCount = 32;
-        spec.pixelBytes = 64;
-        return files_.Write("depth32.bmp", MakeBitmap(spec));
+        BitmapRecipe recipe;
+        recipe.bitCount = 32;
+        recipe.pixelBytes = 64;
+        return files_.Write("depth32.bmp", MakeBitmap(recipe));
     }();
     host::ClearCallLog();
     host::RecordCalls(true);
@@ -233,7 +233,7 @@ TEST_F(LoadBalance, FailedLoadsReallyTookTheirBlocks) {
 }
 
 TEST_F(LoadBalance, SuccessHoldsOneOfEachUntilReleased) {
-    const std::string good = files_.Write("good.bmp", MakeBitmap(BitmapSpec{}));
+    const std::string good = files_.Write("good.bmp", MakeBitmap(BitmapRecipe{}));
     Picture picture;
     ASSERT_TRUE(LoadPicture(surface_, good.c_str(), &picture));
     host::LiveCounts held = start_;
@@ -256,22 +256,22 @@ TEST_F(LoadBalance, SuccessHoldsOneOfEachUntilReleased) {
 TEST_F(LoadBalance, OddButAcceptedFilesBalanceToo) {
     struct Case {
         const char* name;
-        BitmapSpec spec;
+        BitmapRecipe recipe;
     };
     std::vector<Case> cases;
     auto add = [&cases](const char* name, auto change) {
-        BitmapSpec spec;
-        change(&spec);
-        cases.push_back({name, spec});
+        BitmapRecipe recipe;
+        change(&recipe);
+        cases.push_back({name, recipe});
     };
-    add("truncated pixel data", [](BitmapSpec* s) { s->keepBytes = 60; });
-    add("bfOffBits inside the headers", [](BitmapSpec* s) { s->offBits = 20; });
-    add("gap before the pixels", [](BitmapSpec* s) { s->offBits = 400; });
-    add("V5 header size", [](BitmapSpec* s) { s->headerSize = 124; s->offBits = 138; });
-    add("huge biClrUsed", [](BitmapSpec* s) { s->clrUsed = 0xFFFFFFFFU; });
+    add("truncated pixel data", [](BitmapRecipe* s) { s->keepBytes = 60; });
+    add("bfOffBits inside the headers", [](BitmapRecipe* s) { s->offBits = 20; });
+    add("gap before the pixels", [](BitmapRecipe* s) { s->offBits = 400; });
+    add("V5 header size", [](BitmapRecipe* s) { s->headerSize = 124; s->offBits = 138; });
+    add("huge biClrUsed", [](BitmapRecipe* s) { s->clrUsed = 0xFFFFFFFFU; });
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        const std::string path = files_.Write("odd.bmp", MakeBitmap(c.spec));
+        const std::string path = files_.Write("odd.bmp", MakeBitmap(c.recipe));
         Picture picture;
         ASSERT_TRUE(LoadPicture(surface_, path.c_str(), &picture));
         StepPicture(&picture);
@@ -288,12 +288,12 @@ TEST(LoadReleaseCycles, ThousandCyclesOfGoodAndBadFilesLeakNothing) {
     ScratchFiles files;
     ASSERT_TRUE(files.ready());
     std::vector<std::string> paths = {
-        files.Write("good.bmp", MakeBitmap(BitmapSpec{})),
-        files.Write("truncated.bmp", [] { BitmapSpec s; s.keepBytes = 60; return MakeBitmap(s); }()),
-        files.Write("depth8.bmp", [] { BitmapSpec s; s.bitCount = 8; s.pixelBytes = 64; return MakeBitmap(s); }()),
-        files.Write("magic.bmp", [] { BitmapSpec s; s.badMagic = true; return MakeBitmap(s); }()),
-        files.Write("short.bmp", [] { BitmapSpec s; s.keepBytes = 30; return MakeBitmap(s); }()),
-        files.Write("rle.bmp", [] { BitmapSpec s; s.compression = 1; return MakeBitmap(s); }()),
+        files.Write("good.bmp", MakeBitmap(BitmapRecipe{})),
+        files.Write("truncated.bmp", [] { BitmapRecipe s; s.keepBytes = 60; return MakeBitmap(s); }()),
+        files.Write("depth8.bmp", [] { BitmapRecipe s; s.bitCount = 8; s.pixelBytes = 64; return MakeBitmap(s); }()),
+        files.Write("magic.bmp", [] { BitmapRecipe s; s.badMagic = true; return MakeBitmap(s); }()),
+        files.Write("short.bmp", [] { BitmapRecipe s; s.keepBytes = 30; return MakeBitmap(s); }()),
+        files.Write("rle.bmp", [] { BitmapRecipe s; s.compression = 1; return MakeBitmap(s); }()),
         std::string(MOTTLER_TEST_DATA) + "/bmpsuite/g/rgb24.bmp",
         std::string(MOTTLER_TEST_DATA) + "/bmpsuite/g/pal8.bmp",
         std::string(MOTTLER_TEST_DATA) + "/bmpsuite/b/shortfile.bmp",

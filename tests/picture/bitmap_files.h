@@ -8,7 +8,7 @@
 
 #include "picture/picture.h"
 
-struct BitmapSpec {
+struct BitmapRecipe {
     std::int32_t width = 5;
     std::int32_t height = 3;
     std::uint16_t bitCount = 24;
@@ -34,10 +34,10 @@ struct Colour {
 };
 Colour PatternColour(std::int32_t width, std::int32_t x, std::int32_t y);
 
-std::vector<std::uint8_t> MakeBitmapBytes(const BitmapSpec& spec);
+std::vector<std::uint8_t> MakeBitmapBytes(const BitmapRecipe& recipe);
 // Writes the bytes to a new file in the tests' temporary folder; returns its path.
 std::string WriteTestFile(const std::vector<std::uint8_t>& bytes);
-std::string WriteBitmap(const BitmapSpec& spec);
+std::string WriteBitmap(const BitmapRecipe& recipe);
 std::vector<std::uint8_t> ReadWholeFile(const std::string& path);
 // The tests' temporary folder, made on first use and removed at exit.
 std::string TestFolder();

@@ -13,9 +13,9 @@
 namespace {
 
 struct Loaded {
-    explicit Loaded(const BitmapSpec& spec) {
+    explicit Loaded(const BitmapRecipe& recipe) {
         HDC surface = platform::GetDC(nullptr);
-        ok = LoadPicture(surface, WriteBitmap(spec).c_str(), &picture);
+        ok = LoadPicture(surface, WriteBitmap(recipe).c_str(), &picture);
         platform::ReleaseDC(nullptr, surface);
     }
     ~Loaded() {
@@ -30,11 +30,11 @@ struct Loaded {
     bool ok = false;
 };
 
-BitmapSpec Sized(std::int32_t width, std::int32_t height) {
-    BitmapSpec spec;
-    spec.width = width;
-    spec.height = height;
-    return spec;
+BitmapRecipe Sized(std::int32_t width, std::int32_t height) {
+    BitmapRecipe recipe;
+    recipe.width = width;
+    recipe.height = height;
+    return recipe;
 }
 
 // The value NextRandom() will give next, leaving the generator where it was.
@@ -107,9 +107,9 @@ TEST(StepPicture, DrawsOneValuePerInteriorPixelAndNoneWithoutInterior) {
 TEST(StepPicture, NeverWritesBorderFillOrSpareBytesNorMixesChannels) {
     SeedRandom(7);
     for (const auto& size : {std::make_pair(5, 4), std::make_pair(6, 5), std::make_pair(7, 7), std::make_pair(8, 3)}) {
-        BitmapSpec spec = Sized(size.first, size.second);
-        spec.fillByte = 0xEE;
-        Loaded loaded(spec);
+        BitmapRecipe recipe = Sized(size.first, size.second);
+        recipe.fillByte = 0xEE;
+        Loaded loaded(recipe);
         ASSERT_TRUE(loaded.ok);
         const Picture& picture = loaded.picture;
         // Spare bytes start zero; mark them so a stray write would show.
@@ -168,8 +168,8 @@ TEST(StepPicture, ColourMovesAtMostOnePixelPerStep) {
 }
 
 TEST(StepPicture, UniformPictureStaysUniform) {
-    BitmapSpec spec = Sized(8, 8);  // rows of 24 bytes: whole pixels, no fill
-    std::vector<std::uint8_t> bytes = MakeBitmapBytes(spec);
+    BitmapRecipe recipe = Sized(8, 8);  // rows of 24 bytes: whole pixels, no fill
+    std::vector<std::uint8_t> bytes = MakeBitmapBytes(recipe);
     for (std::size_t i = 54; i < bytes.size(); ++i) {
         bytes[i] = static_cast<std::uint8_t>(i % 3 == 0 ? 0x12 : i % 3 == 1 ? 0x34 : 0x56);
     }

@@ -35,7 +35,7 @@ protected:
 };
 
 TEST_F(LoaderHostTest, MakesItsCallsInOrder) {
-    const std::string path = WriteBitmap(BitmapSpec{});
+    const std::string path = WriteBitmap(BitmapRecipe{});
     Picture picture;
     ASSERT_TRUE(Load(path, &picture));
     const Log expected = {"OpenFile",      "_lread 14",   "_lread 40",     "malloc 40",   "_llseek 14",
@@ -58,12 +58,12 @@ TEST_F(LoaderHostTest, MakesItsCallsInOrder) {
 }
 
 TEST_F(LoaderHostTest, ReadsPixelDataInChunksOf65520Bytes) {
-    BitmapSpec spec;
-    spec.width = 100;  // 300-byte rows
-    spec.height = 437;
-    spec.fileSize = 54 + 2 * 65520 + 100;  // 40 bytes more than the rows need
+    BitmapRecipe recipe;
+    recipe.width = 100;  // 300-byte rows
+    recipe.height = 437;
+    recipe.fileSize = 54 + 2 * 65520 + 100;  // 40 bytes more than the rows need
     Picture picture;
-    ASSERT_TRUE(Load(WriteBitmap(spec), &picture));
+    ASSERT_TRUE(Load(WriteBitmap(recipe), &picture));
     Log reads;
     for (const std::string& call : host::CallLog()) {
         if (call.rfind("_lread", 0) == 0) {
@@ -75,7 +75,7 @@ TEST_F(LoaderHostTest, ReadsPixelDataInChunksOf65520Bytes) {
 }
 
 TEST_F(LoaderHostTest, WrongMagicStopsAfterTheFileHeader) {
-    std::vector<std::uint8_t> bytes = MakeBitmapBytes(BitmapSpec{});
+    std::vector<std::uint8_t> bytes = MakeBitmapBytes(BitmapRecipe{});
     bytes[1] = 'A';
     Picture picture;
     EXPECT_FALSE(Load(WriteTestFile(bytes), &picture));
@@ -86,14 +86,14 @@ TEST_F(LoaderHostTest, EveryFailureGivesBackWhatItTook) {
     struct Case {
         const char* name;
         void (*fault)();
-        BitmapSpec spec;
+        BitmapRecipe recipe;
     };
-    BitmapSpec good;
-    BitmapSpec eightBit;
+    BitmapRecipe good;
+    BitmapRecipe eightBit;
     eightBit.bitCount = 8;
-    BitmapSpec compressed;
+    BitmapRecipe compressed;
     compressed.compression = 1;
-    BitmapSpec tooShort;
+    BitmapRecipe tooShort;
     tooShort.fileSize = 54 + 47;
     const Case cases[] = {
         {"no header block", [] { host::FailHeapAllocAfter(0); }, good},
@@ -107,7 +107,7 @@ TEST_F(LoaderHostTest, EveryFailureGivesBackWhatItTook) {
     for (const Case& test : cases) {
         test.fault();
         Picture picture;
-        EXPECT_FALSE(Load(WriteBitmap(test.spec), &picture)) << test.name;
+        EXPECT_FALSE(Load(WriteBitmap(test.recipe), &picture)) << test.name;
         EXPECT_EQ(host::CurrentCounts(), baseline_) << test.name;
         EXPECT_EQ(host::CurrentCounts().openFiles, 0) << test.name;
         host::ClearFaults();
@@ -120,7 +120,7 @@ TEST_F(LoaderHostTest, EveryFailureGivesBackWhatItTook) {
 
 TEST_F(LoaderHostTest, BitmapIsMadeOnTheCallersSurfaceFromTheHeldPixels) {
     Picture picture;
-    EXPECT_FALSE(LoadPicture(nullptr, WriteBitmap(BitmapSpec{}).c_str(), &picture))
+    EXPECT_FALSE(LoadPicture(nullptr, WriteBitmap(BitmapRecipe{}).c_str(), &picture))
         << "no device bitmap without a drawing context";
     EXPECT_EQ(host::CurrentCounts(), baseline_);
 }

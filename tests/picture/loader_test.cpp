@@ -26,7 +26,7 @@ protected:
         loaded_ = LoadPicture(surface_, path.c_str(), &picture_);
         return loaded_;
     }
-    bool Load(const BitmapSpec& spec) { return Load(WriteBitmap(spec)); }
+    bool Load(const BitmapRecipe& recipe) { return Load(WriteBitmap(recipe)); }
 
     // The first dataSize bytes of bits must be the file's bytes from `offset`
     // on, zero where the file has ended; everything after them is zero.
@@ -51,7 +51,7 @@ protected:
 };
 
 TEST_F(LoadPictureTest, KeepsTheFileLayoutOfAFiveByThreePicture) {
-    const std::string path = WriteBitmap(BitmapSpec{});
+    const std::string path = WriteBitmap(BitmapRecipe{});
     ASSERT_TRUE(Load(path));
     EXPECT_EQ(picture_.width, 5);
     EXPECT_EQ(picture_.height, 3);
@@ -76,10 +76,10 @@ TEST_F(LoadPictureTest, KeepsTheFileLayoutOfAFiveByThreePicture) {
 }
 
 TEST_F(LoadPictureTest, ReadsLargePicturesWhole) {
-    BitmapSpec spec;
-    spec.width = 301;  // rows of 904 bytes: the data spans several read chunks
-    spec.height = 150;
-    const std::string path = WriteBitmap(spec);
+    BitmapRecipe recipe;
+    recipe.width = 301;  // rows of 904 bytes: the data spans several read chunks
+    recipe.height = 150;
+    const std::string path = WriteBitmap(recipe);
     ASSERT_TRUE(Load(path));
     EXPECT_EQ(picture_.dataSize, 904u * 150u);
     ExpectPixelsFromFile(ReadWholeFile(path), 54);
@@ -87,7 +87,7 @@ TEST_F(LoadPictureTest, ReadsLargePicturesWhole) {
 
 TEST_F(LoadPictureTest, LocatesPixelDataByOffsetAlone) {
     // A gap between the headers and the pixels is skipped.
-    BitmapSpec gap;
+    BitmapRecipe gap;
     gap.gap = 1000;
     std::string path = WriteBitmap(gap);
     ASSERT_TRUE(Load(path));
@@ -96,7 +96,7 @@ TEST_F(LoadPictureTest, LocatesPixelDataByOffsetAlone) {
 
     // An offset below 54 reads the pixel data from inside the headers.
     for (std::uint32_t offset : {0u, 20u, 53u}) {
-        BitmapSpec inside;
+        BitmapRecipe inside;
         inside.offBits = offset;
         inside.fileSize = offset + 48;
         path = WriteBitmap(inside);
@@ -105,7 +105,7 @@ TEST_F(LoadPictureTest, LocatesPixelDataByOffsetAlone) {
     }
 
     // An offset the seek can reach but the file does not: all black.
-    BitmapSpec beyondEnd;
+    BitmapRecipe beyondEnd;
     beyondEnd.offBits = 0x7FFFFF00;
     beyondEnd.fileSize = 0x7FFFFF00 + 48;
     ASSERT_TRUE(Load(beyondEnd));
@@ -113,9 +113,9 @@ TEST_F(LoadPictureTest, LocatesPixelDataByOffsetAlone) {
 }
 
 TEST_F(LoadPictureTest, TruncatedFileLoadsWithBlackTail) {
-    BitmapSpec spec;
-    spec.truncateTo = 54 + 20;
-    const std::string path = WriteBitmap(spec);
+    BitmapRecipe recipe;
+    recipe.truncateTo = 54 + 20;
+    const std::string path = WriteBitmap(recipe);
     ASSERT_TRUE(Load(path));
     EXPECT_EQ(picture_.dataSize, 48u);
     ExpectPixelsFromFile(ReadWholeFile(path), 54);
@@ -125,7 +125,7 @@ TEST_F(LoadPictureTest, TruncatedFileLoadsWithBlackTail) {
 TEST_F(LoadPictureTest, RefusesWhatIsNotABitmapFile) {
     EXPECT_FALSE(Load(TestFolder() + "/no-such-file.bmp"));
     EXPECT_FALSE(Load(TestFolder()));  // a folder
-    const std::vector<std::uint8_t> good = MakeBitmapBytes(BitmapSpec{});
+    const std::vector<std::uint8_t> good = MakeBitmapBytes(BitmapRecipe{});
     for (const char* magic : {"MB", "BA", "bm", "\0\0"}) {
         std::vector<std::uint8_t> bytes = good;
         bytes[0] = static_cast<std::uint8_t>(magic[0]);
@@ -140,43 +140,43 @@ TEST_F(LoadPictureTest, RefusesWhatIsNotABitmapFile) {
 
 TEST_F(LoadPictureTest, RefusesOtherDepthsAndAnyCompression) {
     for (std::uint16_t depth : {1, 4, 8, 16, 32, 0, 23, 48}) {
-        BitmapSpec spec;
-        spec.bitCount = depth;
-        EXPECT_FALSE(Load(spec)) << depth << "-bit";
+        BitmapRecipe recipe;
+        recipe.bitCount = depth;
+        EXPECT_FALSE(Load(recipe)) << depth << "-bit";
     }
     for (std::uint32_t compression : {1u, 2u, 3u, 4u, 5u, 6u, 7u, 0x80000000u}) {
-        BitmapSpec spec;
-        spec.compression = compression;
-        EXPECT_FALSE(Load(spec)) << "compression " << compression;
+        BitmapRecipe recipe;
+        recipe.compression = compression;
+        EXPECT_FALSE(Load(recipe)) << "compression " << compression;
     }
 }
 
 TEST_F(LoadPictureTest, PixelDataLimitIsOneByteBelowSixteenMebibytes) {
     // Four pixels a row (12 bytes) and as many rows as the data holds; the
     // file itself stops after the headers, so the pixels read as black.
-    BitmapSpec spec;
-    spec.width = 4;
-    spec.height = 16777215 / 12;
-    spec.truncateTo = 54;
-    spec.fileSize = 54 + 16777215;
-    ASSERT_TRUE(Load(spec));
+    BitmapRecipe recipe;
+    recipe.width = 4;
+    recipe.height = 16777215 / 12;
+    recipe.truncateTo = 54;
+    recipe.fileSize = 54 + 16777215;
+    ASSERT_TRUE(Load(recipe));
     EXPECT_EQ(picture_.dataSize, 16777215u);
     EXPECT_EQ(picture_.bits[16777215 + kSpareBytes - 1], 0);
 
-    spec.fileSize = 54 + 16777216;
-    EXPECT_FALSE(Load(spec));
+    recipe.fileSize = 54 + 16777216;
+    EXPECT_FALSE(Load(recipe));
 }
 
 TEST_F(LoadPictureTest, RefusesOffsetsBeyondTheDeclaredSizeOrTheSeek) {
     // The unsigned difference wraps to a huge size.
-    BitmapSpec beyond;
+    BitmapRecipe beyond;
     beyond.fileSize = 100;
     for (std::uint32_t offset : {101u, 100u + 4278190080u}) {
         beyond.offBits = offset;
         EXPECT_FALSE(Load(beyond)) << "offset " << offset;
     }
     // A small difference, but an offset the 32-bit seek cannot reach.
-    BitmapSpec unreachable;
+    BitmapRecipe unreachable;
     unreachable.offBits = 0x80000000u;
     unreachable.fileSize = 0x80000000u + 48;
     EXPECT_FALSE(Load(unreachable));
@@ -189,28 +189,28 @@ TEST_F(LoadPictureTest, RefusesDimensionsTheDataCannotHold) {
     const std::int32_t dimensions[][2] = {{0, 3}, {5, 0}, {-5, 3}, {5, -3}, {0x7FFFFFFF, 3},
                                           {5, 0x7FFFFFFF}, {-0x7FFFFFFF - 1, 1}};
     for (const auto& size : dimensions) {
-        BitmapSpec spec;
-        spec.width = size[0];
-        spec.height = size[1];
-        spec.truncateTo = 54;
-        spec.fileSize = 54 + 48;
-        EXPECT_FALSE(Load(spec)) << size[0] << " x " << size[1];
+        BitmapRecipe recipe;
+        recipe.width = size[0];
+        recipe.height = size[1];
+        recipe.truncateTo = 54;
+        recipe.fileSize = 54 + 48;
+        EXPECT_FALSE(Load(recipe)) << size[0] << " x " << size[1];
     }
     // One byte short of the rows the header promises is refused; exactly
     // enough (fill bytes included) loads.
-    BitmapSpec spec;
-    spec.fileSize = 54 + 47;
-    EXPECT_FALSE(Load(spec));
-    spec.fileSize = 54 + 48;
-    EXPECT_TRUE(Load(spec));
+    BitmapRecipe recipe;
+    recipe.fileSize = 54 + 47;
+    EXPECT_FALSE(Load(recipe));
+    recipe.fileSize = 54 + 48;
+    EXPECT_TRUE(Load(recipe));
 }
 
 TEST_F(LoadPictureTest, HeldHeaderNeverPointsBeyondItsFortyBytes) {
     // Later header versions load as the 40-byte header they begin with.
     for (std::uint32_t headerSize : {52u, 56u, 108u, 124u, 4096u}) {
-        BitmapSpec spec;
-        spec.headerSize = headerSize;
-        const std::string path = WriteBitmap(spec);
+        BitmapRecipe recipe;
+        recipe.headerSize = headerSize;
+        const std::string path = WriteBitmap(recipe);
         ASSERT_TRUE(Load(path)) << "header size " << headerSize;
         EXPECT_EQ(picture_.info->biSize, 40u);
         EXPECT_EQ(picture_.info->biWidth, 5);
@@ -218,33 +218,33 @@ TEST_F(LoadPictureTest, HeldHeaderNeverPointsBeyondItsFortyBytes) {
     }
     // Shorter headers are another layout altogether.
     for (std::uint32_t headerSize : {0u, 12u, 16u, 39u}) {
-        BitmapSpec spec;
-        spec.headerSize = headerSize;
-        spec.offBits = 54;
-        EXPECT_FALSE(Load(spec)) << "header size " << headerSize;
+        BitmapRecipe recipe;
+        recipe.headerSize = headerSize;
+        recipe.offBits = 54;
+        EXPECT_FALSE(Load(recipe)) << "header size " << headerSize;
     }
     // 24-bit pixels use no colour table, whatever the count says.
     for (std::uint32_t colours : {1u, 256u, 0xFFFFFFFFu}) {
-        BitmapSpec spec;
-        spec.colourCount = colours;
-        ASSERT_TRUE(Load(spec)) << colours << " colours";
+        BitmapRecipe recipe;
+        recipe.colourCount = colours;
+        ASSERT_TRUE(Load(recipe)) << colours << " colours";
         EXPECT_EQ(picture_.info->biClrUsed, 0u);
     }
 }
 
 TEST_F(LoadPictureTest, LoadsNeverTouchTheCurrentPicture) {
-    ASSERT_TRUE(Load(BitmapSpec{}));
+    ASSERT_TRUE(Load(BitmapRecipe{}));
     const Picture current = picture_;
     const std::vector<std::uint8_t> pixels(current.bits, current.bits + current.dataSize + kSpareBytes);
     BITMAPINFOHEADER header;
     std::memcpy(&header, current.info, sizeof header);
 
-    BitmapSpec eightBit;
+    BitmapRecipe eightBit;
     eightBit.bitCount = 8;
-    BitmapSpec other;
+    BitmapRecipe other;
     other.width = 9;
     other.height = 7;
-    for (const BitmapSpec& next : {eightBit, other}) {
+    for (const BitmapRecipe& next : {eightBit, other}) {
         Picture result;
         std::memset(static_cast<void*>(&result), 0x3C, sizeof result);
         const Picture before = result;
@@ -264,7 +264,7 @@ TEST_F(LoadPictureTest, LoadsNeverTouchTheCurrentPicture) {
 }
 
 TEST_F(LoadPictureTest, ReleaseLeavesAnEmptyRecord) {
-    ASSERT_TRUE(Load(BitmapSpec{}));
+    ASSERT_TRUE(Load(BitmapRecipe{}));
     ReleasePicture(&picture_);
     loaded_ = false;
     EXPECT_EQ(picture_.info, nullptr);
