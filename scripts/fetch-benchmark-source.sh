@@ -5,6 +5,7 @@
 # Prints the path of the source folder as its last line.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+scripts=$PWD/scripts
 
 deps=build/_deps
 find_source() {
@@ -22,8 +23,9 @@ if [[ -z "$found" ]]; then
     # when no deb-src entry exists yet, and read the indexes again.
     if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
       codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-      printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$codename" | "${SUDO[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
+      mirror=$("$scripts/debian-mirror.sh")
+      printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$mirror" "$codename" | "${SUDO[@]}" tee /etc/apt/sources.list.d/debian-src.sources >/dev/null
     fi
     "${SUDO[@]}" apt-get update -qq
     fetch

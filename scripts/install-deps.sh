@@ -53,7 +53,7 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([1-9][0-9])\.'; then
     backports=/etc/apt/sources.list.d/mottler-bookworm-backports.list
     if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      echo "deb http://deb.debian.org/debian bookworm-backports main" |
+      echo "deb $("$(dirname "$0")/debian-mirror.sh") bookworm-backports main" |
         "${SUDO[@]}" tee "$backports" >/dev/null
     fi
     "${SUDO[@]}" apt-get update -qq
