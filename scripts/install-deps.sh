@@ -1,18 +1,34 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the builds and tests need, skipping those
-# already present, so that a fresh Debian 12 machine can run ./test.sh.
+# scripts/install-deps.sh run|test
+#
+# Installs the Debian packages that running the program (run) or building and
+# testing everything (test) needs, skipping those already present, so that a
+# fresh Debian 12 machine can run ./run.sh or ./test.sh.
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/as-root.sh"
 
+# Building and running the Windows program under Wine: the cross compiler,
+# 32-bit Wine, a virtual display with a small window manager, the tools that
+# find and capture its window, a Japanese font and the locale data.
 packages=(
-  cmake make g++ clang libclang-rt-14-dev dpkg-dev valgrind binutils
-  googletest libgtest-dev libbenchmark-dev
-  g++-mingw-w64-i686-posix
-  # Running the Windows build: 32-bit Wine, a virtual display with a small
-  # window manager, tools that find, drive and capture its windows, a
-  # Japanese font and the locale data for LANG=ja_JP.UTF-8.
-  wine wine32:i386 xvfb xauth openbox wmctrl xdotool x11-utils imagemagick
-  fonts-ipafont-gothic locales python3
+  cmake make g++-mingw-w64-i686-posix
+  wine wine32:i386 xvfb openbox wmctrl x11-utils imagemagick
+  fonts-ipafont-gothic locales
 )
+case ${1:-} in
+  run) ;;
+  test)
+    # The host builds and their tests, the sanitizers and the fuzzer, the
+    # test libraries (GoogleTest's sources also for the Windows build), the
+    # source fetch for the Windows benchmark, and driving windows by input.
+    packages+=(
+      g++ binutils clang libclang-rt-14-dev valgrind
+      googletest libgtest-dev libbenchmark-dev dpkg-dev
+      xdotool xauth python3
+    ) ;;
+  *) echo "usage: scripts/install-deps.sh run|test" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do
@@ -20,17 +36,14 @@ for package in "${packages[@]}"; do
   [[ "$status" == "install ok installed" ]] || missing+=("$package")
 done
 
-SUDO=()
-[[ $(id -u) -eq 0 ]] || SUDO=(sudo)
-
 if ((${#missing[@]} > 0)); then
   echo "Installing: ${missing[*]}"
   if printf '%s\n' "${missing[@]}" | grep -q ':i386$' &&
      ! dpkg --print-foreign-architectures | grep -qx i386; then
-    "${SUDO[@]}" dpkg --add-architecture i386
+    as_root dpkg --add-architecture i386
   fi
-  "${SUDO[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends \
+  as_root apt-get update -qq
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 fi
 
@@ -38,7 +51,7 @@ fi
 # library knows the Japanese UTF-8 locale.
 if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
   echo "Generating the ja_JP.UTF-8 locale"
-  "${SUDO[@]}" localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
+  as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
 fi
 
 # 32-bit Wine needs a kernel that runs 32-bit x86 programs. Some kernels have
@@ -51,28 +64,29 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   qemu=/usr/bin/qemu-i386
   fresh_qemu=0
   if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([1-9][0-9])\.'; then
-    backports=/etc/apt/sources.list.d/mottler-bookworm-backports.list
+    backports=/etc/apt/sources.list.d/mottler-bookworm-backports.sources
     if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      echo "deb $("$(dirname "$0")/debian-mirror.sh") bookworm-backports main" |
-        "${SUDO[@]}" tee "$backports" >/dev/null
+      mirror=$("$here/debian-mirror.sh")
+      printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+        "$mirror" | as_root tee "$backports" >/dev/null
     fi
-    "${SUDO[@]}" apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq --no-install-recommends \
+    as_root apt-get update -qq
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
       -t bookworm-backports qemu-user-static >/dev/null
     fresh_qemu=1
   fi
   binfmt=/proc/sys/fs/binfmt_misc
-  [[ -e $binfmt/register ]] || "${SUDO[@]}" mount -t binfmt_misc binfmt_misc "$binfmt"
+  [[ -e $binfmt/register ]] || as_root mount -t binfmt_misc binfmt_misc "$binfmt"
   # A registration made before the emulator was replaced keeps the old file
   # open (flag F): make it anew after an install.
   if [[ -e $binfmt/qemu-i386 ]] && ((fresh_qemu)); then
-    echo -1 | "${SUDO[@]}" tee "$binfmt/qemu-i386" >/dev/null
+    echo -1 | as_root tee "$binfmt/qemu-i386" >/dev/null
   fi
   if [[ ! -e $binfmt/qemu-i386 ]]; then
     # 32-bit little-endian x86 ELF executables and shared objects.
     magic='\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00'
     mask='\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff'
-    printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" | "${SUDO[@]}" tee "$binfmt/register" >/dev/null
+    printf '%s' ":qemu-i386:M::$magic:$mask:$qemu:F" | as_root tee "$binfmt/register" >/dev/null
   fi
   /lib/ld-linux.so.2 --version >/dev/null
 fi
