@@ -10,9 +10,10 @@ def stride(width):
     return 3 * width + width % 4
 
 
-def ring_colour(x, y, width, height):
+def ring_colour(x, y, width, height, variant=0):
     # Distinct along the ring: the position along the edge goes into two
-    # channels, the edge's identity into the third.
+    # channels, the edge's identity into the third; the variant shifts them,
+    # so that pictures of one size have rings of their own.
     if y == 0:
         edge, position = 40, x
     elif y == height - 1:
@@ -21,7 +22,8 @@ def ring_colour(x, y, width, height):
         edge, position = 140, y
     else:
         edge, position = 190, y
-    return (position * 7) % 256, (position * 13 + 60) % 256, edge
+    return ((position * 7 + variant * 101) % 256, (position * 13 + 60) % 256,
+            edge + variant * 3)
 
 
 def inner_colour(x, y, width, height, variant):
@@ -34,11 +36,15 @@ def inner_colour(x, y, width, height, variant):
     return palette[band]
 
 
-def quadrant_colour(x, y, width, height):
-    # Four flat fields: only their borders change in the first steps, so how
-    # far the dissolve has gone shows in how many pixels differ.
-    return [(230, 30, 40), (30, 180, 60), (40, 60, 220), (250, 220, 20)][
-        (2 if y >= height // 2 else 0) + (1 if x >= width // 2 else 0)]
+QUADRANT_PALETTES = [[(230, 30, 40), (30, 180, 60), (40, 60, 220), (250, 220, 20)],
+                     [(120, 0, 90), (0, 110, 130), (200, 120, 0), (90, 90, 90)]]
+
+
+def quadrant_colour(x, y, width, height, variant):
+    # Four flat fields, from a palette of the variant's own: the step only
+    # copies colours, so a picture made from one palette never shows another.
+    palette = QUADRANT_PALETTES[variant % len(QUADRANT_PALETTES)]
+    return palette[(2 if y >= height // 2 else 0) + (1 if x >= width // 2 else 0)]
 
 
 def make_pixels(width, height, variant=0, flat=False):
@@ -49,9 +55,9 @@ def make_pixels(width, height, variant=0, flat=False):
         for x in range(width):
             on_ring = x in (0, width - 1) or y in (0, height - 1)
             if on_ring:
-                row.append(ring_colour(x, y, width, height))
+                row.append(ring_colour(x, y, width, height, variant))
             elif flat:
-                row.append(quadrant_colour(x, y, width, height))
+                row.append(quadrant_colour(x, y, width, height, variant))
             else:
                 row.append(inner_colour(x, y, width, height, variant))
         rows.append(row)
