@@ -38,9 +38,16 @@ echo "== build/win32"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
   -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=ON -DMOTTLER_WINDOWS_BENCHMARK=ON >/dev/null
 cmake --build build/win32 -j "$jobs"
+# The release archive, with what a Windows user needs in it.
+cmake --build build/win32 --target package >/dev/null
+archive=build/win32/mottler-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)-win32.zip
+listing=$(cmake -E tar tf "$archive")
+for file in mottler.exe mottle.bmp README.txt; do
+  grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
+done
 # The Windows build's tests: the executable's imports, the engine tests under
 # Wine, and the end-to-end scenarios of mottler.exe under Wine in virtual
 # displays. All Wine runs share one prefix, made here once.
 scripts/wine-prefix.sh
 ctest --test-dir build/win32 --output-on-failure -j "$jobs"
-cat build/win32/e2e-captures/summary.txt
+cat build/win32/e2e-captures/*/summary.txt

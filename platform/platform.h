@@ -69,14 +69,22 @@ BOOL TranslateMessage(const MSG* message);
 LRESULT DispatchMessageA(const MSG* message);
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 BOOL DestroyWindow(HWND window);
+// False once the window is destroyed.
+BOOL IsWindow(HWND window);
 void PostQuitMessage(int exitCode);
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint);
+// Marks the client area (or `rect` of it) as painted, so that no WM_PAINT
+// follows for it.
+BOOL ValidateRect(HWND window, const RECT* rect);
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint);
 HDC GetDC(HWND window);
 int ReleaseDC(HWND window, HDC surface);
 
 // --- Common dialogs and message boxes --------------------------------------------
 
+// The dialog's title and filter and the message's text and caption are the
+// program's own texts, Shift_JIS bytes on every system; paths are in the
+// process's 8-bit code page.
 BOOL GetOpenFileNameA(OPENFILENAMEA* request);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
