@@ -53,6 +53,10 @@ void OnPaint(HWND window) {
     PAINTSTRUCT paint;
     HDC context = platform::BeginPaint(window, &paint);
     if (context == nullptr) {
+        // Nothing can be drawn, but the window must count as painted: one
+        // left invalid gets WM_PAINT again at once, for ever, and the loop
+        // would never find its queue empty to step.
+        platform::ValidateRect(window, nullptr);
         return;
     }
     if (appState.pictureReady) {
@@ -65,6 +69,12 @@ void OnPaint(HWND window) {
 // current picture from disk.
 void OnLeftButtonDown(HWND window) {
     ChooseFile(window);
+    // The dialog's modal loop dispatches messages, WM_CLOSE among them: a
+    // window closed meanwhile has released its picture and posted the quit,
+    // and nothing may be loaded or shown for it any more.
+    if (!platform::IsWindow(window)) {
+        return;
+    }
     OpenAndShow(window);
 }
 

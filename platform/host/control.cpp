@@ -44,6 +44,7 @@ void ClearFaults() {
     RefuseBitmaps(false);
     FailRegisterClass(false);
     FailCreateWindow(false);
+    FailBeginPaint(false);
 }
 
 }  // namespace host

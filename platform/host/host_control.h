@@ -32,6 +32,7 @@ void FailHeapAllocAfter(int successes);
 void RefuseBitmaps(bool refuse);
 void FailRegisterClass(bool fail);
 void FailCreateWindow(bool fail);
+void FailBeginPaint(bool fail);
 void ClearFaults();
 
 // While recording is on, every platform call is logged in order, e.g.
@@ -128,6 +129,10 @@ LoopStats CurrentLoopStats();
 // A dialog with no answer left is cancelled.
 void AnswerOpenDialog(const std::string& path);
 void CancelOpenDialog();
+// While the dialog is open its owner is closed, as a window manager or the
+// task manager would close it (WM_CLOSE through the dialog's modal loop);
+// the dialog then ends as cancelled.
+void CloseOwnerDuringOpenDialog();
 
 // What one GetOpenFileNameA call was given.
 struct OpenDialogCall {

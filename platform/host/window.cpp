@@ -45,6 +45,7 @@ struct ScheduledInput {
 struct DialogAnswer {
     bool confirm;
     std::string path;
+    bool closeOwner;
 };
 
 struct Windowing {
@@ -71,6 +72,7 @@ Windowing& State() {
 
 bool failRegisterClass = false;
 bool failCreateWindow = false;
+bool failBeginPaint = false;
 HCURSOR__ arrowCursor{32512};
 
 std::string Hex(UINT value) {
@@ -299,6 +301,8 @@ void FailRegisterClass(bool fail) { failRegisterClass = fail; }
 
 void FailCreateWindow(bool fail) { failCreateWindow = fail; }
 
+void FailBeginPaint(bool fail) { failBeginPaint = fail; }
+
 void ResetWindowing() {
     Windowing& state = State();
     for (auto& windowClass : state.classes) {
@@ -356,9 +360,11 @@ void ScheduleInput(InputKind kind, int x, int y, int afterIdlePolls) {
 
 LoopStats CurrentLoopStats() { return State().stats; }
 
-void AnswerOpenDialog(const std::string& path) { State().dialogAnswers.push_back({true, path}); }
+void AnswerOpenDialog(const std::string& path) { State().dialogAnswers.push_back({true, path, false}); }
 
-void CancelOpenDialog() { State().dialogAnswers.push_back({false, std::string()}); }
+void CancelOpenDialog() { State().dialogAnswers.push_back({false, std::string(), false}); }
+
+void CloseOwnerDuringOpenDialog() { State().dialogAnswers.push_back({false, std::string(), true}); }
 
 const std::vector<OpenDialogCall>& OpenDialogCalls() { return State().dialogCalls; }
 
@@ -629,6 +635,8 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
+BOOL IsWindow(HWND window) { return Live(window) ? TRUE : FALSE; }
+
 BOOL DestroyWindow(HWND window) {
     host::Log("DestroyWindow");
     if (!Live(window) || window->destroying) {
@@ -654,7 +662,7 @@ void PostQuitMessage(int exitCode) {
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     host::Log("BeginPaint");
-    if (!Live(window) || paint == nullptr) {
+    if (failBeginPaint || !Live(window) || paint == nullptr) {
         return nullptr;
     }
     HDC context = NewContext(window, true);
@@ -671,6 +679,18 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
                                         : RECT{0, 0, 0, 0};
     window->needsPaint = false;
     return context;
+}
+
+BOOL ValidateRect(HWND window, const RECT*) {
+    host::Log("ValidateRect");
+    if (!Live(window)) {
+        return FALSE;
+    }
+    // The host keeps one flag for the whole client area: any part validated
+    // counts as all of it, which is what the program ever asks for.
+    window->needsPaint = false;
+    window->needsErase = false;
+    return TRUE;
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
@@ -779,7 +799,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
         state.dialogCalls.push_back(call);
         return FALSE;
     }
-    DialogAnswer answer{false, std::string()};
+    DialogAnswer answer{false, std::string(), false};
     call.answered = !state.dialogAnswers.empty();
     if (call.answered) {
         answer = state.dialogAnswers.front();
@@ -787,6 +807,9 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
     }
     state.dialogCalls.push_back(call);
     PaintWhileModal();
+    if (answer.closeOwner && request->hwndOwner != nullptr) {
+        Send(request->hwndOwner, WM_CLOSE, 0, 0);
+    }
     if (!answer.confirm || request->lpstrFile == nullptr) {
         return FALSE;
     }

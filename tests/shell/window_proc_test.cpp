@@ -141,6 +141,26 @@ TEST_F(WindowProcTest, PaintDrawsThePictureOverAnEnlargedWhiteWindow) {
     platform::DestroyWindow(appState.mainWindow);
 }
 
+TEST_F(WindowProcTest, PaintWithoutAContextStillValidatesTheWindow) {
+    StartWithPicture();
+    platform::MoveWindow(appState.mainWindow, 0, 0, 60, 60, TRUE);
+    ASSERT_TRUE(host::NeedsPaint(appState.mainWindow));
+    host::FailBeginPaint(true);
+    // A window left invalid would be offered WM_PAINT again on every poll and
+    // the loop would never step: one paint message, then an empty queue.
+    int paints = 0;
+    MSG message;
+    for (int poll = 0; poll < 5 && platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE); ++poll) {
+        paints += message.message == WM_PAINT;
+        platform::DispatchMessageA(&message);
+    }
+    EXPECT_EQ(paints, 1);
+    EXPECT_FALSE(host::NeedsPaint(appState.mainWindow));
+    EXPECT_EQ(CountCalls("SetDIBitsToDevice"), 0);
+    EXPECT_EQ(host::CurrentCounts().drawingContexts, 0);
+    platform::DestroyWindow(appState.mainWindow);
+}
+
 TEST_F(WindowProcTest, PaintWithoutAPictureDrawsNothing) {
     ASSERT_TRUE(InitApplication());
     platform::MoveWindow(appState.mainWindow, 0, 0, 100, 100, TRUE);
@@ -282,6 +302,37 @@ TEST_F(WindowProcTest, ClickWithACancelledPickReloadsTheCurrentFile) {
     EXPECT_FALSE(host::OpenDialogCalls().back().answered);
     EXPECT_EQ(appState.pictureReady, 1);
     platform::DestroyWindow(appState.mainWindow);
+}
+
+TEST_F(WindowProcTest, WindowClosedWhileTheDialogIsOpenIsLeftAlone) {
+    // Once with a picture held, once after the default was refused: either
+    // way nothing is loaded or shown for the window once it is gone.
+    for (bool withPicture : {true, false}) {
+        SCOPED_TRACE(withPicture);
+        if (withPicture) {
+            StartWithPicture();
+        } else {
+            ASSERT_TRUE(InitApplication());
+            host::RecordCalls(true);
+        }
+        const std::size_t boxes = host::MessageBoxCalls().size();
+        host::ClearCallLog();
+        host::CloseOwnerDuringOpenDialog();
+        EXPECT_EQ(Click(), 0);
+        EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+        EXPECT_EQ(CountCalls("OpenFile"), 0);
+        EXPECT_EQ(host::MessageBoxCalls().size(), boxes);
+        EXPECT_EQ(appState.pictureReady, 0);
+        EXPECT_EQ(host::CurrentCounts().bitmaps, 0);
+        EXPECT_EQ(host::CurrentCounts().globalBlocks, 0);
+        EXPECT_EQ(host::CurrentCounts().heapBlocks, 0);
+        EXPECT_EQ(host::CurrentCounts().drawingContexts, 0);
+        MSG quit;
+        ASSERT_TRUE(platform::PeekMessageA(&quit, nullptr, 0, 0, PM_REMOVE));
+        EXPECT_EQ(quit.message, static_cast<UINT>(WM_QUIT));
+        appState = AppState{};
+        host::ResetWindowing();
+    }
 }
 
 TEST_F(WindowProcTest, RefusedPickIsTriedAgainAfterALaterCancel) {
