@@ -21,11 +21,12 @@ case ${1:-} in
   test)
     # The host builds and their tests, the sanitizers and the fuzzer, the
     # test libraries (GoogleTest's sources also for the Windows build), the
-    # source fetch for the Windows benchmark, and driving windows by input.
+    # source fetch for the Windows benchmark, and driving windows by input
+    # (xmodmap gives the typed characters keys of their own).
     packages+=(
       g++ binutils clang libclang-rt-14-dev valgrind
       googletest libgtest-dev libbenchmark-dev dpkg-dev
-      xdotool xauth python3
+      xdotool x11-xserver-utils xauth python3
     ) ;;
   *) echo "usage: scripts/install-deps.sh run|test" >&2; exit 2 ;;
 esac
@@ -47,12 +48,17 @@ if ((${#missing[@]} > 0)); then
     "${missing[@]}" >/dev/null
 fi
 
-# Wine shows the program's Shift_JIS texts as Japanese only when the C
-# library knows the Japanese UTF-8 locale.
-if ! locale -a 2>/dev/null | grep -qix 'ja_JP\.utf-\?8'; then
-  echo "Generating the ja_JP.UTF-8 locale"
-  as_root localedef -i ja_JP -c -f UTF-8 ja_JP.UTF-8
-fi
+# Wine takes the system's code page from the locale, which the C library
+# must know: the program runs under the Japanese UTF-8 locale, and the tests
+# run it under a Western one too.
+locales=(ja_JP)
+[[ $1 == test ]] && locales+=(en_US)
+for name in "${locales[@]}"; do
+  if ! locale -a 2>/dev/null | grep -qix "$name\.utf-\?8"; then
+    echo "Generating the $name.UTF-8 locale"
+    as_root localedef -i "$name" -c -f UTF-8 "$name.UTF-8"
+  fi
+done
 
 # 32-bit Wine needs a kernel that runs 32-bit x86 programs. Some kernels have
 # that switched off (ia32_emulation=off); there the kernel is told to run them

@@ -15,8 +15,12 @@ how far the dissolve gets in some time. Waits poll with deadlines; the
 deadlines are generous, since they only bound how long a failure takes to
 show, and a passing run never waits them out.
 
+The suite runs under one locale (--locale, the Japanese one by default): the
+program's texts must read the same under every one, whatever the system's
+code page.
+
 Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
-                  [--only NAME ...]
+                  [--locale LANG] [--only NAME ...]
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
 import argparse
@@ -43,6 +47,10 @@ WHITE = (255, 255, 255)
 START_DEADLINE = 300
 WINDOW_DEADLINE = 120
 SETTLE_DEADLINE = 60
+
+# A picture name with characters outside the Japanese code page (ü, ï, €)
+# and outside the Western ones (写真).
+UNICODE_NAME = '写真 ünï €.bmp'
 
 
 class Failure(Exception):
@@ -134,6 +142,20 @@ class Session:
                                    stderr=self.log, env=self.env)
         wait_for('the window manager', lambda: self.wm.poll() is None and
                  self.x_tool('wmctrl', '-m').returncode == 0, SETTLE_DEADLINE)
+        self.bind_keys(UNICODE_NAME)
+
+    def bind_keys(self, text):
+        """Gives every character of `text` that the keyboard lacks a key of
+        its own, before the program starts: xdotool would otherwise bind one
+        for each keystroke and take it away again, faster than Wine reads the
+        keyboard's new layout, and the character would be lost."""
+        layout = self.x_tool('xmodmap', '-pke').stdout.decode().splitlines()
+        free = [line.split()[1] for line in layout if len(line.split()) == 3]
+        missing = sorted({c for c in text if ord(c) > 0x7E})
+        check(len(free) >= len(missing), f'only {len(free)} free keys for {missing}')
+        for keycode, character in zip(free, missing):
+            keysym = f'U{ord(character):04X}'
+            self.x_tool('xmodmap', '-e', f'keycode {keycode} = {keysym} {keysym}')
 
     def start_program(self, cwd=None):
         exe = os.path.join(self.work, 'mottler.exe')
@@ -149,6 +171,18 @@ class Session:
             return self.program.wait(timeout=WINDOW_DEADLINE)
         except subprocess.TimeoutExpired:
             raise Failure('the program did not end after its window was closed')
+
+    def record_failure(self):
+        """Keeps what a failure leaves: the whole screen, the windows there
+        and the state of every process, beside the scenario's captures."""
+        if self.xvfb is not None and self.xvfb.poll() is None:
+            self.x_tool('import', '-window', 'root', os.path.join(self.dir, 'failure-screen.png'))
+            with open(os.path.join(self.dir, 'failure-windows.txt'), 'wb') as out:
+                out.write(self.x_tool('wmctrl', '-l', '-p').stdout)
+                out.write(self.x_tool('xwininfo', '-root', '-tree').stdout)
+        with open(os.path.join(self.dir, 'failure-processes.txt'), 'wb') as out:
+            out.write(subprocess.run(['ps', '-eo', 'pid,ppid,stat,wchan:20,etime,time,args'],
+                                     stdout=subprocess.PIPE).stdout)
 
     def end(self):
         """Ends whatever is still running, by process id, and waits for
@@ -487,6 +521,21 @@ def long_path(session):
     expect_showing(session, window, rows, 'long-path')
 
 
+def unicode_name(session):
+    """A picture whose name has characters outside the system's code page
+    (ü and € outside Japanese, 写真 outside Western ones), typed into the
+    dialog, loads, becomes the caption and the window is refitted."""
+    window, _ = start_with_picture(session, 400, 300)
+    path, rows = session.picture(UNICODE_NAME, 340, 260, variant=3)
+    choose_in_dialog(session, z_path(path))
+    check(session.window_titled(ERROR_CAPTION) is None, 'the file was refused')
+    wait_for('the caption to become the path',
+             lambda: session.caption() == z_path(path), WINDOW_DEADLINE)
+    wait_for('the window to be refitted',
+             lambda: session.geometry(window)[2:] == (340, 260), WINDOW_DEADLINE)
+    expect_showing(session, window, rows, 'unicode-name')
+
+
 def default_from_deep_folder(session):
     """Started from a working folder whose path is 128 bytes or longer and
     holds no mottle.bmp, the program still finds the one beside it."""
@@ -529,7 +578,8 @@ def inert_inputs(session):
 
 
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
-             click_cancel_reloads, long_path, default_from_deep_folder, inert_inputs]
+             click_cancel_reloads, long_path, unicode_name, default_from_deep_folder,
+             inert_inputs]
 
 
 def free_display(start):
@@ -553,6 +603,8 @@ def run_scenario(scenario, display, args, wine_env):
         error = str(failure)
     except Exception:  # a fault of the harness itself is a failure too
         error = traceback.format_exc().strip().splitlines()[-1]
+    if error is not None:
+        session.record_failure()
     problems = session.end()
     if error is None and problems:
         error = '; '.join(problems)
@@ -564,6 +616,8 @@ def main():
     parser.add_argument('--exe', required=True)
     parser.add_argument('--out', default=None)
     parser.add_argument('--display', type=int, default=70)
+    parser.add_argument('--locale', default=None,
+                        help='LANG for Wine (default: the one scripts/wine-env.sh sets)')
     parser.add_argument('--only', nargs='*', default=None)
     args = parser.parse_args()
     args.exe = os.path.abspath(args.exe)
@@ -573,6 +627,8 @@ def main():
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
     wine_env = wine_environment()
+    if args.locale:
+        wine_env['LANG'] = args.locale
     chosen = [s for s in SCENARIOS if args.only is None or s.__name__ in args.only]
     passed = failed = 0
     summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')
@@ -590,7 +646,7 @@ def main():
         else:
             failed += 1
             report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
-    report(f'e2e: {passed} passed, {failed} failed')
+    report(f'e2e ({wine_env["LANG"]}): {passed} passed, {failed} failed')
     report(f'captures: {args.out}')
     summary.close()
     return 0 if failed == 0 and passed > 0 else 1
