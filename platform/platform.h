@@ -11,7 +11,7 @@
 #include <windows.h>
 #include <commdlg.h>
 #else
-#include "platform/host/win_types.h"
+#include "platform/win_types.h"
 #endif
 
 namespace platform {

@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-"""End-to-end scenarios: the real mottler.exe under Wine, in a virtual X
-display with a window manager, driven as a person would drive it.
+"""End-to-end scenarios: the real program, mottler.exe under Wine or the
+native Linux one (--native), in a virtual X display with a window manager,
+driven as a person would drive it. One list of scenarios serves both.
 
 Each scenario gets its own display number, its own working folder (with its
 own copy of mottler.exe, so that the default picture is found only where the
@@ -21,6 +22,7 @@ code page.
 
 Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
                   [--locale LANG] [--only NAME ...]
+       run_e2e.py --native --exe build/linux/mottler [...]
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
 import argparse
@@ -107,17 +109,34 @@ def forget_dialog_folders(prefix):
         registry.write('\n'.join(kept))
 
 
+def native_environment(locale):
+    """The environment of the native program: the given locale, and no
+    desktop services to reach (accessibility bus, portals, settings
+    daemon), which a virtual display has none of."""
+    env = dict(os.environ, LANG=locale, GDK_BACKEND='x11', NO_AT_BRIDGE='1',
+               GTK_USE_PORTAL='0', GSETTINGS_BACKEND='memory')
+    for name in ('LC_ALL', 'LANGUAGE', 'DBUS_SESSION_BUS_ADDRESS', 'WAYLAND_DISPLAY'):
+        env.pop(name, None)
+    return env
+
+
 class Session:
     """One scenario's display, window manager, folder and program."""
 
-    def __init__(self, name, display, out_dir, exe, wine_env):
+    def __init__(self, name, display, out_dir, exe, env, native=False):
         self.name = name
         self.display = display
         self.dir = os.path.join(out_dir, name)
         self.work = os.path.join(self.dir, 'work')
         self.exe = exe
-        self.env = dict(wine_env, DISPLAY=f':{display}')
+        self.native = native
+        self.env = dict(env, DISPLAY=f':{display}')
         self.env.pop('XAUTHORITY', None)
+        if native:
+            # The file chooser's memory of recent folders stays in the scenario.
+            for variable, folder in (('XDG_CONFIG_HOME', 'config'), ('XDG_DATA_HOME', 'data'),
+                                     ('XDG_CACHE_HOME', 'cache')):
+                self.env[variable] = os.path.join(self.dir, folder)
         self.xvfb = self.wm = self.program = None
         self.captures = 0
         shutil.rmtree(self.dir, ignore_errors=True)
@@ -130,8 +149,9 @@ class Session:
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
 
     def start_display(self):
-        subprocess.run(['wineserver', '--wait'], env=self.env, timeout=WINDOW_DEADLINE)
-        forget_dialog_folders(self.env['WINEPREFIX'])
+        if not self.native:
+            subprocess.run(['wineserver', '--wait'], env=self.env, timeout=WINDOW_DEADLINE)
+            forget_dialog_folders(self.env['WINEPREFIX'])
         self.xvfb = subprocess.Popen(
             ['Xvfb', f':{self.display}', '-screen', '0', f'{SCREEN[0]}x{SCREEN[1]}x24',
              '-nolisten', 'tcp', '-noreset'],
@@ -158,10 +178,15 @@ class Session:
             self.x_tool('xmodmap', '-e', f'keycode {keycode} = {keysym} {keysym}')
 
     def start_program(self, cwd=None):
-        exe = os.path.join(self.work, 'mottler.exe')
-        shutil.copyfile(self.exe, exe)
-        self.program = subprocess.Popen(['wine', exe], cwd=cwd or self.work, env=self.env,
+        exe = os.path.join(self.work, os.path.basename(self.exe))
+        shutil.copy(self.exe, exe)
+        command = [exe] if self.native else ['wine', exe]
+        self.program = subprocess.Popen(command, cwd=cwd or self.work, env=self.env,
                                         stdout=self.log, stderr=self.log)
+
+    def typed(self, path):
+        """A path as the program's dialog takes it and its caption shows it."""
+        return path if self.native else z_path(path)
 
     def close_program(self):
         """Closes the main window and returns the exit status."""
@@ -193,8 +218,9 @@ class Session:
             self.program.kill()
             self.program.wait()
         try:
-            subprocess.run(['wineserver', '--wait'], env=self.env, timeout=WINDOW_DEADLINE,
-                           stdout=self.log, stderr=self.log)
+            if not self.native:
+                subprocess.run(['wineserver', '--wait'], env=self.env, timeout=WINDOW_DEADLINE,
+                               stdout=self.log, stderr=self.log)
         except subprocess.TimeoutExpired:
             problems.append("Wine's processes did not end")
             subprocess.run(['wineserver', '--kill'], env=self.env, stdout=self.log,
@@ -363,17 +389,21 @@ def expect_showing(session, window, rows, label):
     return second
 
 
-def choose_in_dialog(session, text):
-    """Opens the file dialog with a left click and confirms the typed path;
-    returns the main window."""
+def choose_in_dialog(session, path):
+    """Opens the file dialog with a left click and confirms the path, typed
+    as the dialog takes it (GTK's chooser takes one after Ctrl+L); returns
+    the main window."""
     window = session.main_window()
     session.activate(window)
     session.click(window)
     dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE),
                       WINDOW_DEADLINE)
     session.activate(dialog)
-    session.key('End', 'shift+Home', 'BackSpace')
-    session.x_tool('xdotool', 'type', '--delay', '15', '--', text)
+    if session.native:
+        session.key('ctrl+l', 'ctrl+a', 'BackSpace')
+    else:
+        session.key('End', 'shift+Home', 'BackSpace')
+    session.x_tool('xdotool', 'type', '--delay', '15', '--', session.typed(path))
     session.key('Return')
     wait_for('the dialog to close', lambda: session.window_titled(DIALOG_TITLE) is None,
              WINDOW_DEADLINE)
@@ -442,9 +472,9 @@ def click_open_24bit(session):
     window, _ = start_with_picture(session, 400, 300)
     left, top, _, _ = session.geometry(window)
     path, rows = session.picture('second.bmp', 360, 220, variant=2)
-    choose_in_dialog(session, z_path(path))
+    choose_in_dialog(session, path)
     wait_for('the caption to become the path',
-             lambda: session.caption() == z_path(path), WINDOW_DEADLINE)
+             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
     wait_for('the window to be refitted',
              lambda: session.geometry(window)[2:] == (360, 220), WINDOW_DEADLINE)
     check(session.geometry(window)[:2] == (left, top),
@@ -460,7 +490,7 @@ def click_refused_8bit(session):
     geometry = session.geometry(window)
     eight_bit = os.path.join(session.work, 'pal8.bmp')
     shutil.copyfile(os.path.join(ROOT, 'tests', 'data', 'bmpsuite', 'g', 'pal8.bmp'), eight_bit)
-    choose_in_dialog(session, z_path(eight_bit))
+    choose_in_dialog(session, eight_bit)
     dismiss_error(session)
     check(session.caption() == 'mottle.bmp', f'caption {session.caption()!r}')
     check(session.geometry(window) == geometry,
@@ -512,10 +542,10 @@ def long_path(session):
     os.makedirs(folder)
     path, rows = session.picture('a-picture-with-a-long-name.bmp', 330, 250, variant=4,
                                  folder=folder)
-    check(len(z_path(path).encode()) >= 128, f'path only {len(z_path(path))} bytes')
-    choose_in_dialog(session, z_path(path))
+    check(len(session.typed(path).encode()) >= 128, f'path only {len(session.typed(path))} bytes')
+    choose_in_dialog(session, path)
     wait_for('the caption to become the long path',
-             lambda: session.caption() == z_path(path), WINDOW_DEADLINE)
+             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
     wait_for('the window to be refitted',
              lambda: session.geometry(window)[2:] == (330, 250), WINDOW_DEADLINE)
     expect_showing(session, window, rows, 'long-path')
@@ -527,10 +557,10 @@ def unicode_name(session):
     dialog, loads, becomes the caption and the window is refitted."""
     window, _ = start_with_picture(session, 400, 300)
     path, rows = session.picture(UNICODE_NAME, 340, 260, variant=3)
-    choose_in_dialog(session, z_path(path))
+    choose_in_dialog(session, path)
     check(session.window_titled(ERROR_CAPTION) is None, 'the file was refused')
     wait_for('the caption to become the path',
-             lambda: session.caption() == z_path(path), WINDOW_DEADLINE)
+             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
     wait_for('the window to be refitted',
              lambda: session.geometry(window)[2:] == (340, 260), WINDOW_DEADLINE)
     expect_showing(session, window, rows, 'unicode-name')
@@ -543,7 +573,8 @@ def default_from_deep_folder(session):
     deep = os.path.join(session.work, 'a-working-folder-deep-enough', 'that-its-full-path',
                         'passes-one-hundred-and-twenty-eight-bytes-in-all')
     os.makedirs(deep)
-    check(len(z_path(deep).encode()) >= 128, f'folder path only {len(z_path(deep))} bytes')
+    check(len(session.typed(deep).encode()) >= 128,
+          f'folder path only {len(session.typed(deep))} bytes')
     session.start_program(cwd=deep)
     window = session.wait_main_window('mottle.bmp')
     check(session.window_titled(ERROR_CAPTION) is None, 'the error message is shown')
@@ -590,8 +621,8 @@ def free_display(start):
     return number
 
 
-def run_scenario(scenario, display, args, wine_env):
-    session = Session(scenario.__name__, display, args.out, args.exe, wine_env)
+def run_scenario(scenario, display, args, env):
+    session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
     started = time.monotonic()
     error = None
     try:
@@ -614,6 +645,8 @@ def run_scenario(scenario, display, args, wine_env):
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument('--exe', required=True)
+    parser.add_argument('--native', action='store_true',
+                        help='the native Linux program, not mottler.exe under Wine')
     parser.add_argument('--out', default=None)
     parser.add_argument('--display', type=int, default=70)
     parser.add_argument('--locale', default=None,
@@ -626,9 +659,12 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
-    wine_env = wine_environment()
-    if args.locale:
-        wine_env['LANG'] = args.locale
+    if args.native:
+        env = native_environment(args.locale or 'en_US.UTF-8')
+    else:
+        env = wine_environment()
+        if args.locale:
+            env['LANG'] = args.locale
     chosen = [s for s in SCENARIOS if args.only is None or s.__name__ in args.only]
     passed = failed = 0
     summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')
@@ -639,14 +675,15 @@ def main():
         summary.flush()
     for scenario in chosen:
         display = free_display(args.display)
-        error, seconds = run_scenario(scenario, display, args, wine_env)
+        error, seconds = run_scenario(scenario, display, args, env)
         if error is None:
             passed += 1
             report(f'PASS {scenario.__name__} ({seconds:.0f} s)')
         else:
             failed += 1
             report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
-    report(f'e2e ({wine_env["LANG"]}): {passed} passed, {failed} failed')
+    kind = 'native' if args.native else 'Wine'
+    report(f'e2e ({kind}, {env["LANG"]}): {passed} passed, {failed} failed')
     report(f'captures: {args.out}')
     summary.close()
     return 0 if failed == 0 and passed > 0 else 1

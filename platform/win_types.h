@@ -1,5 +1,6 @@
 // The Windows types, structures and constants the program uses, declared for
-// the Linux host so that the engine and the shell compile here unchanged.
+// the Linux sides of the platform layer (the test stand-in and the GTK
+// desktop) so that the engine and the shell compile there unchanged.
 // Sizes follow the 32-bit Windows ABI wherever a value crosses a file or a
 // platform call (LONG and DWORD are 32 bits; BITMAPINFOHEADER is 40 bytes).
 #pragma once
@@ -250,3 +251,7 @@ struct OPENFILENAMEA {
 #define WM_RBUTTONUP 0x0205
 #define WM_DROPFILES 0x0233
 #define WM_USER 0x0400
+
+// The program's entry point, which the platform's start-up calls, declared
+// as the Windows headers declare it.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR commandLine, int showCommand);

@@ -1,0 +1,70 @@
+// What the GTK side's source files share: the records behind the handles.
+// Never used outside platform/gtk.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include "platform/platform.h"
+
+// A drawing context: of a window's client area, or of the screen when
+// `window` is null. Each window owns its two, so that taking one allocates
+// nothing: drawing through `client` (GetDC) shows at once, drawing through
+// `paint` (BeginPaint) shows at EndPaint.
+struct HDC__ {
+    HWND window;
+    bool paint;
+};
+
+// A window: a GTK top-level window whose content is the client area. What the
+// window shows is kept in `pixels`, one persistent image surface of the
+// client area's size: the program draws into it and it is copied to the
+// screen, and an expose is repainted from it without the program.
+struct HWND__ {
+    GtkWidget* widget;  // null once destroyed
+    WNDPROC procedure;
+    HBRUSH background;
+    RECT rect;          // outer rectangle, screen coordinates
+    int clientWidth;
+    int clientHeight;
+    int frameWidth;     // outer size minus client size, as the window
+    int frameHeight;    // manager gives them (0 without one)
+    bool alive;
+    bool destroying;
+    bool mapped;
+    bool needsPaint;
+    bool needsErase;
+    cairo_surface_t* pixels;
+    cairo_region_t* shownRegion;  // the last region copied to the screen
+    cairo_rectangle_int_t shownArea;
+    HDC__ client;
+    HDC__ paint;
+};
+
+struct HBITMAP__ {
+    cairo_surface_t* image;
+};
+
+struct HBRUSH__ {
+    COLORREF colour;
+};
+
+struct HCURSOR__ {
+    int id;
+};
+
+struct HINSTANCE__ {
+    int unused;
+};
+
+namespace gtkside {
+
+// True for a window created and not yet destroyed.
+bool IsLive(HWND window);
+// The GTK window of a live window, for dialogs it owns; null otherwise.
+GtkWindow* OwnerWidget(HWND window);
+// Copies the rectangle of the window's pixels to the screen.
+void Show(HWND window, int x, int y, int width, int height);
+// The colour of a live brush; false for anything else.
+bool BrushColour(HBRUSH brush, COLORREF* colour);
+
+}  // namespace gtkside

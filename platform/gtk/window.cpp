@@ -1,0 +1,616 @@
+// GTK side of the window calls: window classes, top-level windows, the
+// thread's message queue fed from GTK's main loop, painting, drawing contexts
+// and system metrics.
+//
+// Where GTK's model differs from the one the program expects:
+// - Input. The signal handlers only translate: each turns what happened into
+//   a message appended to this side's own queue and returns; program code runs
+//   only when the program's loop takes the message and dispatches it.
+// - Closing. The window manager's close is a request: delete-event posts
+//   WM_CLOSE and keeps the window; the window procedure decides, and
+//   DestroyWindow destroys.
+// - Painting. Each window keeps its pixels in one image surface, so an
+//   expose is repainted from it by GTK's draw handler, as a compositor
+//   repaints from a window's redirected surface; WM_PAINT comes only when the
+//   content is unknown (a new or resized client area, a move with repaint),
+//   one at a time, and stays until the window is painted or validated.
+// - Frames. GTK sizes a window's content, Windows the window with its frame:
+//   the frame is read from the window manager once the window is mapped, and
+//   every outer size is turned into a content size with it.
+#include <algorithm>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "platform/gtk/gtk_internal.h"
+
+namespace {
+
+// How long a new window waits for the window manager to map it and report
+// its frame; without a window manager there is no frame and no wait beyond.
+constexpr guint kMapDeadlineMs = 3000;
+
+// Virtual-key codes of the keys that have no character.
+constexpr WPARAM kKeyBackspace = 0x08;
+constexpr WPARAM kKeyTab = 0x09;
+constexpr WPARAM kKeyReturn = 0x0D;
+constexpr WPARAM kKeyEscape = 0x1B;
+constexpr WPARAM kKeyLeft = 0x25;
+constexpr WPARAM kKeyF1 = 0x70;
+
+struct WindowClass {
+    std::string name;
+    WNDCLASSA record;
+};
+
+struct Windowing {
+    std::vector<WindowClass> classes;
+    std::vector<std::unique_ptr<HWND__>> windows;  // handles stay valid for IsWindow
+    std::deque<MSG> queue;
+    bool quitPosted = false;
+    int quitCode = 0;
+};
+
+Windowing& State() {
+    static Windowing state;
+    return state;
+}
+
+HCURSOR__ arrowCursor{32512};
+HDC__ screenContext{nullptr, false};
+
+void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG posted{};
+    posted.hwnd = window;
+    posted.message = message;
+    posted.wParam = wParam;
+    posted.lParam = lParam;
+    posted.time = static_cast<DWORD>(g_get_monotonic_time() / 1000);
+    State().queue.push_back(posted);
+}
+
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    return gtkside::IsLive(window) ? window->procedure(window, message, wParam, lParam) : 0;
+}
+
+void Invalidate(HWND window) {
+    window->needsPaint = true;
+    window->needsErase = true;
+}
+
+// Makes the window's pixels the client area's size, keeping what the old
+// surface showed at the top-left; the rest is unknown until painted.
+void SetClientSize(HWND window, int width, int height) {
+    width = std::max(width, 1);
+    height = std::max(height, 1);
+    if (window->pixels != nullptr && width == window->clientWidth && height == window->clientHeight) {
+        return;
+    }
+    cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
+    if (window->pixels != nullptr) {
+        cairo_t* copy = cairo_create(pixels);
+        cairo_set_source_surface(copy, window->pixels, 0, 0);
+        cairo_paint(copy);
+        cairo_destroy(copy);
+        cairo_surface_destroy(window->pixels);
+    }
+    window->pixels = pixels;
+    window->clientWidth = width;
+    window->clientHeight = height;
+    Invalidate(window);
+}
+
+// Reads where the window manager put the window and how large its frame is.
+void ReadFrame(HWND window) {
+    GdkWindow* content = gtk_widget_get_window(window->widget);
+    if (content == nullptr || !window->mapped) {
+        return;
+    }
+    GdkRectangle frame;
+    gdk_window_get_frame_extents(content, &frame);
+    window->frameWidth = std::max(frame.width - gdk_window_get_width(content), 0);
+    window->frameHeight = std::max(frame.height - gdk_window_get_height(content), 0);
+    window->rect = RECT{frame.x, frame.y, frame.x + window->clientWidth + window->frameWidth,
+                        frame.y + window->clientHeight + window->frameHeight};
+}
+
+gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
+    Post(static_cast<HWND>(data), WM_CLOSE, 0, 0);
+    return TRUE;
+}
+
+gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
+    // Double and triple clicks come as plain presses too; their extra
+    // events are not clicks of their own.
+    if (event->type != GDK_BUTTON_PRESS && event->type != GDK_BUTTON_RELEASE) {
+        return TRUE;
+    }
+    const bool press = event->type == GDK_BUTTON_PRESS;
+    const LPARAM where = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+    if (event->button == GDK_BUTTON_PRIMARY) {
+        Post(static_cast<HWND>(data), press ? WM_LBUTTONDOWN : WM_LBUTTONUP, press ? MK_LBUTTON : 0, where);
+    } else if (event->button == GDK_BUTTON_SECONDARY) {
+        Post(static_cast<HWND>(data), press ? WM_RBUTTONDOWN : WM_RBUTTONUP, press ? MK_RBUTTON : 0, where);
+    }
+    return TRUE;
+}
+
+gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
+    HWND window = static_cast<HWND>(data);
+    const LPARAM where = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+    // Moves still queued are merged, as Windows merges them.
+    auto& queue = State().queue;
+    if (!queue.empty() && queue.back().hwnd == window && queue.back().message == WM_MOUSEMOVE) {
+        queue.back().lParam = where;
+    } else {
+        Post(window, WM_MOUSEMOVE, 0, where);
+    }
+    return TRUE;
+}
+
+WPARAM VirtualKey(guint keyval) {
+    const guint upper = gdk_keyval_to_upper(keyval);
+    if ((upper >= 'A' && upper <= 'Z') || (upper >= '0' && upper <= '9') || upper == ' ') {
+        return upper;
+    }
+    if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) {
+        return kKeyF1 + (keyval - GDK_KEY_F1);
+    }
+    switch (keyval) {
+        case GDK_KEY_BackSpace: return kKeyBackspace;
+        case GDK_KEY_Tab: return kKeyTab;
+        case GDK_KEY_Return: return kKeyReturn;
+        case GDK_KEY_Escape: return kKeyEscape;
+        case GDK_KEY_Left: return kKeyLeft;
+        case GDK_KEY_Up: return kKeyLeft + 1;
+        case GDK_KEY_Right: return kKeyLeft + 2;
+        case GDK_KEY_Down: return kKeyLeft + 3;
+        default: return 0;
+    }
+}
+
+// Keys go to the program alone: GTK's own key bindings do not act.
+gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
+    const bool press = event->type == GDK_KEY_PRESS;
+    Post(static_cast<HWND>(data), press ? WM_KEYDOWN : WM_KEYUP, VirtualKey(event->keyval),
+         press ? 1 : static_cast<LPARAM>(0xC0000001U));
+    return TRUE;
+}
+
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+    HWND window = static_cast<HWND>(data);
+    const bool resized = event->width != window->clientWidth || event->height != window->clientHeight;
+    SetClientSize(window, event->width, event->height);
+    ReadFrame(window);
+    if (resized) {
+        Post(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->clientWidth, window->clientHeight));
+    }
+    return FALSE;
+}
+
+gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
+    HWND window = static_cast<HWND>(data);
+    window->mapped = true;
+    ReadFrame(window);
+    return FALSE;
+}
+
+gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
+    cairo_set_source_surface(cr, static_cast<HWND>(data)->pixels, 0, 0);
+    cairo_paint(cr);
+    return TRUE;
+}
+
+// Runs GTK's main loop until the window is mapped, or the deadline passes.
+void WaitUntilMapped(HWND window) {
+    bool late = false;
+    const guint timer = g_timeout_add(
+        kMapDeadlineMs, [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &late);
+    while (!window->mapped && !late && window->alive) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!late) {
+        g_source_remove(timer);
+    }
+}
+
+// GTK's pending events, each turned into messages, without waiting.
+void TakeEvents() {
+    while (g_main_context_pending(nullptr)) {
+        g_main_context_iteration(nullptr, FALSE);
+    }
+}
+
+HWND WindowNeedingPaint(HWND filter) {
+    for (auto& window : State().windows) {
+        if (window->alive && window->needsPaint && (filter == nullptr || filter == window.get())) {
+            return window.get();
+        }
+    }
+    return nullptr;
+}
+
+bool Matches(const MSG& message, HWND window, UINT first, UINT last) {
+    return (window == nullptr || message.hwnd == window) &&
+           ((first == 0 && last == 0) || (message.message >= first && message.message <= last));
+}
+
+std::string DisplayText(const char* text) {
+    // Captions are paths in the file system's encoding; GTK shows UTF-8.
+    gchar* shown = g_filename_display_name(text != nullptr ? text : "");
+    std::string result = shown;
+    g_free(shown);
+    return result;
+}
+
+void Fill(HDC surface, COLORREF colour) {
+    HWND window = surface->window;
+    if (!gtkside::IsLive(window)) {
+        return;
+    }
+    cairo_t* fill = cairo_create(window->pixels);
+    cairo_set_source_rgb(fill, (colour & 0xFF) / 255.0, ((colour >> 8) & 0xFF) / 255.0,
+                         ((colour >> 16) & 0xFF) / 255.0);
+    cairo_paint(fill);
+    cairo_destroy(fill);
+    if (!surface->paint) {
+        gtkside::Show(window, 0, 0, window->clientWidth, window->clientHeight);
+    }
+}
+
+}  // namespace
+
+namespace gtkside {
+
+bool IsLive(HWND window) {
+    for (auto& known : State().windows) {
+        if (known.get() == window) {
+            return window->alive;
+        }
+    }
+    return false;
+}
+
+GtkWindow* OwnerWidget(HWND window) { return IsLive(window) ? GTK_WINDOW(window->widget) : nullptr; }
+
+void Show(HWND window, int x, int y, int width, int height) {
+    GdkWindow* content = window->mapped ? gtk_widget_get_window(window->widget) : nullptr;
+    if (content == nullptr) {
+        return;
+    }
+    const cairo_rectangle_int_t area{x, y, width, height};
+    // The region is kept between frames: the program draws the same
+    // rectangle every time, and a frame then allocates nothing here.
+    if (window->shownRegion == nullptr || std::memcmp(&area, &window->shownArea, sizeof area) != 0) {
+        if (window->shownRegion != nullptr) {
+            cairo_region_destroy(window->shownRegion);
+        }
+        window->shownRegion = cairo_region_create_rectangle(&area);
+        window->shownArea = area;
+    }
+    GdkDrawingContext* frame = gdk_window_begin_draw_frame(content, window->shownRegion);
+    cairo_t* cr = gdk_drawing_context_get_cairo_context(frame);
+    cairo_set_source_surface(cr, window->pixels, 0, 0);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+    gdk_window_end_draw_frame(content, frame);
+}
+
+}  // namespace gtkside
+
+namespace platform {
+
+ATOM RegisterClassA(const WNDCLASSA* windowClass) {
+    if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr) {
+        return 0;
+    }
+    auto& classes = State().classes;
+    for (const WindowClass& known : classes) {
+        if (g_ascii_strcasecmp(known.name.c_str(), windowClass->lpszClassName) == 0) {
+            return 0;
+        }
+    }
+    classes.push_back(WindowClass{windowClass->lpszClassName, *windowClass});
+    return static_cast<ATOM>(0xC000 + classes.size() - 1);
+}
+
+HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR caption, DWORD style, int x, int y, int width,
+                     int height, HWND, HMENU, HINSTANCE, LPVOID creationData) {
+    const WindowClass* windowClass = nullptr;
+    for (const WindowClass& known : State().classes) {
+        if (className != nullptr && g_ascii_strcasecmp(known.name.c_str(), className) == 0) {
+            windowClass = &known;
+        }
+    }
+    auto created = std::unique_ptr<HWND__>(new (std::nothrow) HWND__{});
+    if (windowClass == nullptr || created == nullptr) {
+        return nullptr;
+    }
+    HWND window = created.get();
+    window->procedure = windowClass->record.lpfnWndProc;
+    window->background = windowClass->record.hbrBackground;
+    window->alive = true;
+    window->client = HDC__{window, false};
+    window->paint = HDC__{window, true};
+    window->rect = RECT{x, y, x + width, y + height};
+    window->widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    GtkWidget* widget = window->widget;
+    gtk_widget_set_app_paintable(widget, TRUE);
+    gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
+                                      GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
+    g_signal_connect(widget, "delete-event", G_CALLBACK(OnDelete), window);
+    g_signal_connect(widget, "button-press-event", G_CALLBACK(OnButton), window);
+    g_signal_connect(widget, "button-release-event", G_CALLBACK(OnButton), window);
+    g_signal_connect(widget, "motion-notify-event", G_CALLBACK(OnMotion), window);
+    g_signal_connect(widget, "key-press-event", G_CALLBACK(OnKey), window);
+    g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), window);
+    g_signal_connect(widget, "configure-event", G_CALLBACK(OnConfigure), window);
+    g_signal_connect(widget, "map-event", G_CALLBACK(OnMap), window);
+    g_signal_connect(widget, "draw", G_CALLBACK(OnDraw), window);
+    gtk_window_set_title(GTK_WINDOW(widget), DisplayText(caption).c_str());
+    // Until the window manager tells the frame, the content takes the whole
+    // size asked for.
+    SetClientSize(window, width, height);
+    gtk_window_set_default_size(GTK_WINDOW(widget), window->clientWidth, window->clientHeight);
+    gtk_window_move(GTK_WINDOW(widget), x, y);
+    State().windows.push_back(std::move(created));
+
+    CREATESTRUCTA creation{creationData, nullptr, nullptr, nullptr, height, width, y, x,
+                           static_cast<LONG>(style), caption, className, 0};
+    if (Send(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&creation)) == -1) {
+        DestroyWindow(window);
+        return nullptr;
+    }
+    if ((style & WS_VISIBLE) != 0 && window->alive) {
+        gtk_widget_show(widget);
+        WaitUntilMapped(window);
+        if (window->frameWidth > 0 || window->frameHeight > 0) {
+            MoveWindow(window, x, y, width, height, TRUE);
+        }
+    }
+    return window->alive ? window : nullptr;
+}
+
+HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
+    return instance == nullptr && name == IDC_ARROW ? &arrowCursor : nullptr;
+}
+
+// The full-screen client area: the primary monitor's work area, without the
+// desktop's panels.
+int GetSystemMetrics(int index) {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = display != nullptr ? gdk_display_get_primary_monitor(display) : nullptr;
+    if (monitor == nullptr && display != nullptr) {
+        monitor = gdk_display_get_monitor(display, 0);
+    }
+    if (monitor == nullptr) {
+        return 0;
+    }
+    GdkRectangle area;
+    gdk_monitor_get_workarea(monitor, &area);
+    switch (index) {
+        case SM_CXFULLSCREEN: return area.width;
+        case SM_CYFULLSCREEN: return area.height;
+        default: return 0;
+    }
+}
+
+BOOL GetClientRect(HWND window, RECT* rect) {
+    if (!gtkside::IsLive(window) || rect == nullptr) {
+        return FALSE;
+    }
+    *rect = RECT{0, 0, window->clientWidth, window->clientHeight};
+    return TRUE;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect) {
+    if (!gtkside::IsLive(window) || rect == nullptr) {
+        return FALSE;
+    }
+    *rect = window->rect;
+    return TRUE;
+}
+
+// The outer rectangle asked for becomes the content's size less the frame;
+// the window manager may grant less, which the next configure event reports.
+BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
+    if (!gtkside::IsLive(window)) {
+        return FALSE;
+    }
+    const int oldWidth = window->clientWidth;
+    const int oldHeight = window->clientHeight;
+    SetClientSize(window, width - window->frameWidth, height - window->frameHeight);
+    window->rect = RECT{x, y, x + window->clientWidth + window->frameWidth,
+                        y + window->clientHeight + window->frameHeight};
+    gtk_window_move(GTK_WINDOW(window->widget), x, y);
+    gtk_window_resize(GTK_WINDOW(window->widget), window->clientWidth, window->clientHeight);
+    if (repaint) {
+        Invalidate(window);
+    }
+    if (oldWidth != window->clientWidth || oldHeight != window->clientHeight) {
+        Send(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->clientWidth, window->clientHeight));
+    }
+    return TRUE;
+}
+
+BOOL SetWindowTextA(HWND window, LPCSTR text) {
+    if (!gtkside::IsLive(window)) {
+        return FALSE;
+    }
+    return Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
+}
+
+BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal) {
+    if (message == nullptr) {
+        return FALSE;
+    }
+    TakeEvents();
+    Windowing& state = State();
+    for (auto queued = state.queue.begin(); queued != state.queue.end(); ++queued) {
+        if (Matches(*queued, window, first, last)) {
+            *message = *queued;
+            if ((removal & PM_REMOVE) != 0) {
+                state.queue.erase(queued);
+            }
+            return TRUE;
+        }
+    }
+    // As on Windows: WM_QUIT once nothing else is posted, paint requests last.
+    MSG generated{};
+    generated.time = static_cast<DWORD>(g_get_monotonic_time() / 1000);
+    if (state.quitPosted && window == nullptr) {
+        generated.message = WM_QUIT;
+        generated.wParam = static_cast<WPARAM>(state.quitCode);
+        if ((removal & PM_REMOVE) != 0) {
+            state.quitPosted = false;
+        }
+        *message = generated;
+        return TRUE;
+    }
+    HWND unpainted = WindowNeedingPaint(window);
+    if (unpainted != nullptr && Matches(MSG{unpainted, WM_PAINT, 0, 0, 0, {}}, window, first, last)) {
+        generated.hwnd = unpainted;
+        generated.message = WM_PAINT;
+        *message = generated;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// Blocks in GTK's main loop until an event has given a message; an iteration
+// may end without one (a timer of GTK's own), and then it waits again.
+BOOL WaitMessage() {
+    TakeEvents();
+    Windowing& state = State();
+    while (state.queue.empty() && !state.quitPosted && WindowNeedingPaint(nullptr) == nullptr) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    return TRUE;
+}
+
+// Keys give WM_KEYDOWN and WM_KEYUP only: the program takes no characters.
+BOOL TranslateMessage(const MSG*) { return FALSE; }
+
+LRESULT DispatchMessageA(const MSG* message) {
+    return message != nullptr ? Send(message->hwnd, message->message, message->wParam, message->lParam) : 0;
+}
+
+LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!gtkside::IsLive(window)) {
+        return 0;
+    }
+    switch (message) {
+        case WM_CLOSE:
+            DestroyWindow(window);
+            return 0;
+        case WM_SYSCOMMAND:
+            if ((wParam & 0xFFF0) == SC_CLOSE) {
+                Send(window, WM_CLOSE, 0, 0);
+            }
+            return 0;
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            if (BeginPaint(window, &paint) != nullptr) {
+                EndPaint(window, &paint);
+            }
+            return 0;
+        }
+        case WM_ERASEBKGND: {
+            COLORREF colour;
+            if (wParam == 0 || !gtkside::BrushColour(window->background, &colour)) {
+                return 0;
+            }
+            Fill(reinterpret_cast<HDC>(wParam), colour);
+            return 1;
+        }
+        case WM_SETTEXT:
+            gtk_window_set_title(GTK_WINDOW(window->widget),
+                                 DisplayText(reinterpret_cast<const char*>(lParam)).c_str());
+            return TRUE;
+        default:
+            return 0;
+    }
+}
+
+BOOL IsWindow(HWND window) { return gtkside::IsLive(window) ? TRUE : FALSE; }
+
+BOOL DestroyWindow(HWND window) {
+    if (!gtkside::IsLive(window) || window->destroying) {
+        return FALSE;
+    }
+    window->destroying = true;
+    Send(window, WM_DESTROY, 0, 0);
+    window->alive = false;
+    window->needsPaint = false;
+    gtk_widget_destroy(window->widget);
+    window->widget = nullptr;
+    cairo_surface_destroy(window->pixels);
+    window->pixels = nullptr;
+    if (window->shownRegion != nullptr) {
+        cairo_region_destroy(window->shownRegion);
+        window->shownRegion = nullptr;
+    }
+    auto& queue = State().queue;
+    queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& queued) { return queued.hwnd == window; }),
+                queue.end());
+    return TRUE;
+}
+
+void PostQuitMessage(int exitCode) {
+    State().quitPosted = true;
+    State().quitCode = exitCode;
+}
+
+HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
+    if (!gtkside::IsLive(window) || paint == nullptr) {
+        return nullptr;
+    }
+    window->needsPaint = false;
+    const bool erase = window->needsErase;
+    window->needsErase = false;
+    const LRESULT erased = erase ? Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(&window->paint), 0) : 1;
+    *paint = PAINTSTRUCT{};
+    paint->hdc = &window->paint;
+    paint->fErase = erase && erased == 0 ? TRUE : FALSE;
+    paint->rcPaint = RECT{0, 0, window->clientWidth, window->clientHeight};
+    return paint->hdc;
+}
+
+BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
+    if (!gtkside::IsLive(window) || paint == nullptr || paint->hdc != &window->paint) {
+        return FALSE;
+    }
+    gtkside::Show(window, 0, 0, window->clientWidth, window->clientHeight);
+    return TRUE;
+}
+
+BOOL ValidateRect(HWND window, const RECT*) {
+    if (!gtkside::IsLive(window)) {
+        return FALSE;
+    }
+    // One flag covers the whole client area: any part validated counts as
+    // all of it, which is what the program ever asks for.
+    window->needsPaint = false;
+    window->needsErase = false;
+    return TRUE;
+}
+
+HDC GetDC(HWND window) {
+    if (window == nullptr) {
+        return &screenContext;
+    }
+    return gtkside::IsLive(window) ? &window->client : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC surface) {
+    return surface != nullptr && surface->window == window && !surface->paint ? 1 : 0;
+}
+
+}  // namespace platform
