@@ -1,8 +1,12 @@
 #!/usr/bin/env bash
-# Runs MOTTLER: installs what is missing, builds the 32-bit Windows program and
-# starts mottler.exe under Wine from the folder that holds the bundled
-# mottle.bmp, in a window on your display. The program runs until you close
-# its window.
+# ./run.sh [--wine]
+#
+# Runs MOTTLER: installs what is missing, builds the program and starts it
+# from the folder that holds the bundled mottle.bmp, in a window on your
+# display. The program runs until you close its window.
+#
+# By default it is the native Linux program (GTK 3). With --wine it is the
+# 32-bit Windows program, mottler.exe, under Wine.
 #
 # Without a display (no DISPLAY set) it starts a virtual one with a window
 # manager, lets the program run for a few seconds (MOTTLER_RUN_SECONDS, 5 by
@@ -12,23 +16,43 @@ set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
 
-scripts/install-deps.sh run
+case ${1:-} in
+  "") wine=0 ;;
+  --wine) wine=1 ;;
+  *) echo "usage: ./run.sh [--wine]" >&2; exit 2 ;;
+esac
+
 # Only the program is built. A build folder that ./test.sh set up keeps its
 # tests and benchmark; a new one is made without them, so nothing that only
 # the tests need is required.
-if [[ ! -f build/win32/CMakeCache.txt ]]; then
-  cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+if ((wine)); then
+  scripts/install-deps.sh run-wine
+  build=build/win32
+  configure=(-DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake)
+  screenshot=$root/build/mottler-wine-screenshot.png
+else
+  scripts/install-deps.sh run
+  build=build/linux
+  configure=(-DMOTTLER_PLATFORM=gtk)
+  screenshot=$root/build/mottler-screenshot.png
 fi
-cmake --build build/win32 --target mottler -j "$(nproc)" >/dev/null
+if [[ ! -f $build/CMakeCache.txt ]]; then
+  cmake -S . -B "$build" "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
+fi
+cmake --build "$build" --target mottler -j "$(nproc)" >/dev/null
+folder=$root/$build
 
-source scripts/wine-env.sh
-mottler_ensure_prefix
-folder=$root/build/win32
+if ((wine)); then
+  source scripts/wine-env.sh
+  mottler_ensure_prefix
+  program_command=(wine mottler.exe)
+else
+  program_command=(./mottler)
+fi
 
 if [[ -n ${DISPLAY:-} ]]; then
   cd "$folder"
-  exec wine mottler.exe
+  exec "${program_command[@]}"
 fi
 
 # --- no display: a virtual one, a screenshot, then everything ended ---------
@@ -40,7 +64,9 @@ cleanup() {
   fi
   # Wine's own processes of this prefix end by themselves once the program
   # is gone; wait for them, with a deadline.
-  timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
+  if ((wine)); then
+    timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
+  fi
   for pid in $wm $xvfb; do
     kill "$pid" 2>/dev/null || true
     wait "$pid" 2>/dev/null || true
@@ -70,13 +96,15 @@ export DISPLAY=:$display
 Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
 xvfb=$!
 wait_until 20 "the virtual display" xdpyinfo
-# Without a window manager Wine's windows take no keys and cannot be closed.
+# Without a window manager Wine's windows take no keys and cannot be closed,
+# and neither kind of window gets a frame.
 openbox --sm-disable >/dev/null 2>&1 &
 wm=$!
 wait_until 20 "the window manager" wmctrl -m
 
 cd "$folder"
-wine mottler.exe >/dev/null 2>&1 &
+# A virtual display has no desktop services for GTK to reach.
+NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory "${program_command[@]}" >/dev/null 2>&1 &
 program=$!
 cd "$root"
 
@@ -87,7 +115,6 @@ has_main_window() { [[ -n $(main_window) ]]; }
 wait_until 120 "the program's window" has_main_window
 sleep "${MOTTLER_RUN_SECONDS:-5}"
 
-screenshot=$root/build/mottler-screenshot.png
 import -frame -window "$(main_window)" "$screenshot"
 echo "$screenshot"
 
@@ -100,6 +127,6 @@ status=0
 wait "$program" || status=$?
 program=
 if ((status != 0)); then
-  echo "run.sh: mottler.exe ended with status $status" >&2
+  echo "run.sh: the program ended with status $status" >&2
   exit 1
 fi

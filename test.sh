@@ -33,6 +33,10 @@ scripts/check-sanitized.sh build/asan
 echo "== build/fuzz"
 scripts/fuzz.sh --runs 20000
 
+# The native Linux program on GTK 3, and the end-to-end scenarios driving it
+# in virtual displays.
+configure_build_test linux -DMOTTLER_PLATFORM=gtk
+
 # 32-bit Windows, cross-compiled with MinGW-w64.
 echo "== build/win32"
 cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
@@ -50,4 +54,4 @@ done
 # displays. All Wine runs share one prefix, made here once.
 scripts/wine-prefix.sh
 ctest --test-dir build/win32 --output-on-failure -j "$jobs"
-cat build/win32/e2e-captures/*/summary.txt
+cat build/linux/e2e-captures/*/summary.txt build/win32/e2e-captures/*/summary.txt

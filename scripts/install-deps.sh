@@ -1,34 +1,36 @@
 #!/usr/bin/env bash
-# scripts/install-deps.sh run|test
+# scripts/install-deps.sh run|run-wine|test
 #
-# Installs the Debian packages that running the program (run) or building and
-# testing everything (test) needs, skipping those already present, so that a
-# fresh Debian 12 machine can run ./run.sh or ./test.sh.
+# Installs the Debian packages that running the native program (run), running
+# the Windows program under Wine (run-wine) or building and testing
+# everything (test) needs, skipping those already present, so that a fresh
+# Debian 12 machine can run ./run.sh, ./run.sh --wine or ./test.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/as-root.sh"
 
-# Building and running the Windows program under Wine: the cross compiler,
-# 32-bit Wine, a virtual display with a small window manager, the tools that
-# find and capture its window, a Japanese font and the locale data.
-packages=(
-  cmake make g++-mingw-w64-i686-posix
-  wine wine32:i386 xvfb openbox wmctrl x11-utils imagemagick
-  fonts-ipafont-gothic locales
+# The native program: the compiler and GTK 3.
+native=(cmake make g++ pkg-config libgtk-3-dev)
+# The Windows program under Wine: the cross compiler, 32-bit Wine and the
+# locale data Wine takes its code page from.
+wine=(cmake make g++-mingw-w64-i686-posix wine wine32:i386 locales)
+# Either in a window: a virtual display with a small window manager, the
+# tools that find and capture the window, and a Japanese font.
+display=(xvfb openbox wmctrl x11-utils imagemagick fonts-ipafont-gothic)
+# The host builds and their tests, the sanitizers and the fuzzer, the test
+# libraries (GoogleTest's sources also for the Windows build), the source
+# fetch for the Windows benchmark, and driving windows by input (xmodmap
+# gives the typed characters keys of their own).
+tests=(
+  g++ binutils clang libclang-rt-14-dev valgrind
+  googletest libgtest-dev libbenchmark-dev dpkg-dev
+  xdotool x11-xserver-utils xauth python3
 )
 case ${1:-} in
-  run) ;;
-  test)
-    # The host builds and their tests, the sanitizers and the fuzzer, the
-    # test libraries (GoogleTest's sources also for the Windows build), the
-    # source fetch for the Windows benchmark, and driving windows by input
-    # (xmodmap gives the typed characters keys of their own).
-    packages+=(
-      g++ binutils clang libclang-rt-14-dev valgrind
-      googletest libgtest-dev libbenchmark-dev dpkg-dev
-      xdotool x11-xserver-utils xauth python3
-    ) ;;
-  *) echo "usage: scripts/install-deps.sh run|test" >&2; exit 2 ;;
+  run) packages=("${native[@]}" "${display[@]}") ;;
+  run-wine) packages=("${wine[@]}" "${display[@]}") ;;
+  test) packages=("${native[@]}" "${wine[@]}" "${display[@]}" "${tests[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh run|run-wine|test" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -47,6 +49,9 @@ if ((${#missing[@]} > 0)); then
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
     "${missing[@]}" >/dev/null
 fi
+
+# Everything below is for Wine alone.
+[[ $1 == run ]] && exit 0
 
 # Wine takes the system's code page from the locale, which the C library
 # must know: the program runs under the Japanese UTF-8 locale, and the tests
