@@ -34,7 +34,8 @@ struct HWND__ {
     bool needsPaint;
     bool needsErase;
     cairo_surface_t* pixels;
-    cairo_region_t* shownRegion;  // the last region copied to the screen
+    cairo_surface_t* screen;      // the window itself, on X11
+    cairo_region_t* shownRegion;  // elsewhere, the last region shown
     cairo_rectangle_int_t shownArea;
     HDC__ client;
     HDC__ paint;

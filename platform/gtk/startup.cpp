@@ -6,6 +6,11 @@
 #include "platform/gtk/gtk_internal.h"
 
 int main(int argc, char** argv) {
+    // On X11 (XWayland on a Wayland desktop) the window manager draws the
+    // frame, and the window's content is all client area. Under Wayland
+    // itself GTK would draw its own title bar inside the window, where the
+    // picture goes; it is taken only when there is no X server.
+    gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s: cannot open the display\n", argc > 0 ? argv[0] : "mottler");
         return 1;

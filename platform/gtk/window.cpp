@@ -27,6 +27,11 @@
 
 #include "platform/gtk/gtk_internal.h"
 
+#ifdef GDK_WINDOWING_X11
+#include <cairo-xlib.h>
+#include <gdk/gdkx.h>
+#endif
+
 namespace {
 
 // How long a new window waits for the window manager to map it and report
@@ -285,6 +290,31 @@ void Show(HWND window, int x, int y, int width, int height) {
     if (content == nullptr) {
         return;
     }
+#ifdef GDK_WINDOWING_X11
+    // On X11 the pixels go straight into the window, as Wine puts a
+    // Windows program's drawing there: GTK's draw-frame calls would paint
+    // them into an offscreen surface made for every frame and copy that,
+    // which halves the frames a second of a large picture.
+    if (GDK_IS_X11_WINDOW(content)) {
+        const int contentWidth = gdk_window_get_width(content);
+        const int contentHeight = gdk_window_get_height(content);
+        if (window->screen == nullptr) {
+            window->screen = cairo_xlib_surface_create(GDK_WINDOW_XDISPLAY(content), GDK_WINDOW_XID(content),
+                                                       GDK_VISUAL_XVISUAL(gdk_window_get_visual(content)),
+                                                       contentWidth, contentHeight);
+        } else if (cairo_xlib_surface_get_width(window->screen) != contentWidth ||
+                   cairo_xlib_surface_get_height(window->screen) != contentHeight) {
+            cairo_xlib_surface_set_size(window->screen, contentWidth, contentHeight);
+        }
+        cairo_t* cr = cairo_create(window->screen);
+        cairo_set_source_surface(cr, window->pixels, 0, 0);
+        cairo_rectangle(cr, x, y, width, height);
+        cairo_fill(cr);
+        cairo_destroy(cr);
+        cairo_surface_flush(window->screen);
+        return;
+    }
+#endif
     const cairo_rectangle_int_t area{x, y, width, height};
     // The region is kept between frames: the program draws the same
     // rectangle every time, and a frame then allocates nothing here.
@@ -549,6 +579,10 @@ BOOL DestroyWindow(HWND window) {
     Send(window, WM_DESTROY, 0, 0);
     window->alive = false;
     window->needsPaint = false;
+    if (window->screen != nullptr) {
+        cairo_surface_destroy(window->screen);
+        window->screen = nullptr;
+    }
     gtk_widget_destroy(window->widget);
     window->widget = nullptr;
     cairo_surface_destroy(window->pixels);
