@@ -56,6 +56,7 @@ if [[ -n ${DISPLAY:-} ]]; then
 fi
 
 # --- no display: a virtual one, a screenshot, then everything ended ---------
+source scripts/virtual-display.sh
 xvfb= wm= program=
 cleanup() {
   if [[ -n $program ]] && kill -0 "$program" 2>/dev/null; then
@@ -67,40 +68,10 @@ cleanup() {
   if ((wine)); then
     timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
   fi
-  for pid in $wm $xvfb; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  end_virtual_display
 }
 trap cleanup EXIT
-
-# Polls COMMAND... every 0.2 s until it succeeds; fails after SECONDS.
-wait_until() {
-  local seconds=$1 what=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    if ((SECONDS >= deadline)); then
-      echo "run.sh: timed out waiting for $what" >&2
-      return 1
-    fi
-    sleep 0.2
-  done
-}
-
-display=99
-while [[ -e /tmp/.X$display-lock || -e /tmp/.X11-unix/X$display ]]; do
-  display=$((display + 1))
-done
-export DISPLAY=:$display
-Xvfb "$DISPLAY" -screen 0 1024x768x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-wait_until 20 "the virtual display" xdpyinfo
-# Without a window manager Wine's windows take no keys and cannot be closed,
-# and neither kind of window gets a frame.
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-wait_until 20 "the window manager" wmctrl -m
+start_virtual_display 99 1024x768
 
 cd "$folder"
 # A virtual display has no desktop services for GTK to reach.
@@ -108,10 +79,6 @@ NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory "${program_command[@]}" >/dev/null 2>&1 
 program=$!
 cd "$root"
 
-main_window() {  # the id of the program's window captioned mottle.bmp
-  wmctrl -l -p | awk -v pid="$program" '$3 == pid && $5 == "mottle.bmp" { print $1; exit }'
-}
-has_main_window() { [[ -n $(main_window) ]]; }
 wait_until 120 "the program's window" has_main_window
 sleep "${MOTTLER_RUN_SECONDS:-5}"
 
@@ -120,8 +87,6 @@ echo "$screenshot"
 
 # Close the window as a person would and let the program end by itself.
 wmctrl -i -c "$(main_window)"
-program_running() { kill -0 "$program" 2>/dev/null; }
-program_ended() { ! program_running; }
 wait_until 30 "the program to end" program_ended
 status=0
 wait "$program" || status=$?

@@ -45,6 +45,7 @@ pictures.make_bmp(sys.argv[1], int(sys.argv[2]), int(sys.argv[3]))' \
     "$work/$size/mottle.bmp" "${size%x*}" "${size#*x}"
 done
 
+source scripts/virtual-display.sh
 xvfb= wm= program=
 cleanup() {
   if [[ -n $program ]]; then
@@ -52,40 +53,11 @@ cleanup() {
     wait "$program" 2>/dev/null || true
   fi
   timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
-  for pid in $wm $xvfb; do
-    kill "$pid" 2>/dev/null || true
-    wait "$pid" 2>/dev/null || true
-  done
+  end_virtual_display
 }
 trap cleanup EXIT
-
-wait_until() {  # SECONDS WHAT COMMAND...: polls until COMMAND succeeds
-  local deadline=$((SECONDS + $1)) what=$2
-  shift 2
-  until "$@" >/dev/null 2>&1; do
-    ((SECONDS < deadline)) || { echo "frame-bench: timed out waiting for $what" >&2; return 1; }
-    sleep 0.2
-  done
-}
-
-display=150
-while [[ -e /tmp/.X$display-lock || -e /tmp/.X11-unix/X$display ]]; do
-  display=$((display + 1))
-done
-export DISPLAY=:$display
 # Large enough for the largest picture with its frame.
-Xvfb "$DISPLAY" -screen 0 2560x1600x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-xvfb=$!
-wait_until 20 "the virtual display" xdpyinfo
-openbox --sm-disable >/dev/null 2>&1 &
-wm=$!
-wait_until 20 "the window manager" wmctrl -m
-
-main_window() {
-  wmctrl -l -p | awk -v pid="$program" '$3 == pid && $5 == "mottle.bmp" { print $1; exit }'
-}
-has_main_window() { [[ -n $(main_window) ]]; }
-program_ended() { ! kill -0 "$program" 2>/dev/null; }
+start_virtual_display 150 2560x1600
 
 # run_one KIND PROGRAM SIZE: runs it and prints its frames per second.
 run_one() {
