@@ -376,8 +376,13 @@ def expect_showing(session, window, rows, label):
     """The picture is drawn at the client area's top-left, fills it exactly,
     keeps its outer ring and dissolves inside."""
     width, height = len(rows[0]), len(rows)
-    client = session.geometry(window)[2:]
-    check(client == (width, height), f'client area {client}, expected {(width, height)}')
+    # The caption changes before the window is fitted, and under X the fit
+    # lands when the window manager has carried it out.
+    try:
+        wait_for('the window to be fitted to the picture',
+                 lambda: session.geometry(window)[2:] == (width, height), WINDOW_DEADLINE)
+    except Failure:
+        raise Failure(f'client area {session.geometry(window)[2:]}, expected {(width, height)}')
     first = session.capture(window, f'{label}-a')
     mismatches = first.ring_mismatches(rows)
     check(not mismatches, f'outer ring differs from the file at {mismatches[:5]}')
