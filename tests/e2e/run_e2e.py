@@ -376,13 +376,7 @@ def expect_showing(session, window, rows, label):
     """The picture is drawn at the client area's top-left, fills it exactly,
     keeps its outer ring and dissolves inside."""
     width, height = len(rows[0]), len(rows)
-    # The caption changes before the window is fitted, and under X the fit
-    # lands when the window manager has carried it out.
-    try:
-        wait_for('the window to be fitted to the picture',
-                 lambda: session.geometry(window)[2:] == (width, height), WINDOW_DEADLINE)
-    except Failure:
-        raise Failure(f'client area {session.geometry(window)[2:]}, expected {(width, height)}')
+    wait_fitted(session, window, width, height)
     first = session.capture(window, f'{label}-a')
     mismatches = first.ring_mismatches(rows)
     check(not mismatches, f'outer ring differs from the file at {mismatches[:5]}')
@@ -434,10 +428,24 @@ def cancel_dialog(session, window):
     session.key('Escape')
 
 
+def wait_fitted(session, window, width, height):
+    """Waits for the window's client area to be the picture's size: the
+    caption changes before the fit, which under X lands when the window
+    manager has carried it out."""
+    try:
+        wait_for('the window to be fitted to the picture',
+                 lambda: session.geometry(window)[2:] == (width, height), WINDOW_DEADLINE)
+    except Failure:
+        raise Failure(f'client area {session.geometry(window)[2:]}, expected {(width, height)}')
+
+
 def start_with_picture(session, width, height, flat=False):
+    """Starts the program on a mottle.bmp of its own; returns the window,
+    fitted to the picture, and the picture's rows."""
     _, rows = session.picture('mottle.bmp', width, height, flat=flat)
     session.start_program()
     window = session.wait_main_window('mottle.bmp')
+    wait_fitted(session, window, width, height)
     return window, rows
 
 
@@ -457,10 +465,16 @@ def missing_default(session):
              START_DEADLINE)
     window = session.window_titled('MOTTLER')
     check(window is not None, f'no window captioned MOTTLER: {session.windows()}')
-    client = session.geometry(window)
-    # The outer size is 640 x 480; the client area is that less the frame.
-    check(600 <= client[2] < 640 and 400 <= client[3] < 480,
-          f'client area {client[2:]} does not belong to a 640 x 480 window')
+    # The outer size is 640 x 480; the client area is that less the frame
+    # (which under X comes once the window manager has framed the window).
+    def framed():
+        area = session.geometry(window)
+        return area if 600 <= area[2] < 640 and 400 <= area[3] < 480 else None
+    try:
+        client = wait_for('the client area of a 640 x 480 window', framed, WINDOW_DEADLINE)
+    except Failure:
+        raise Failure(f'client area {session.geometry(window)[2:]} does not belong to a '
+                      '640 x 480 window')
     dismiss_error(session)
     # Once the program is idle it has done all that OK leads to.
     wait_idle(session, 'the program to wait, idle, without a picture')
