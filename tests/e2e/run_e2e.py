@@ -276,9 +276,12 @@ class Session:
 
     def activate(self, window):
         self.x_tool('wmctrl', '-i', '-a', window)
-        wait_for('the window to take the focus', lambda: self.x_tool(
-            'xdotool', 'getactivewindow').stdout.strip() and int(self.x_tool(
-                'xdotool', 'getactivewindow').stdout) == int(window, 16), SETTLE_DEADLINE)
+
+        def active():
+            # Empty while the focus moves between windows.
+            answer = self.x_tool('xdotool', 'getactivewindow').stdout.strip()
+            return answer.isdigit() and int(answer) == int(window, 16)
+        wait_for('the window to take the focus', active, SETTLE_DEADLINE)
 
     def click(self, window, button=1, at=(20, 20)):
         left, top, _, _ = self.geometry(window)
