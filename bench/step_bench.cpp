@@ -15,7 +15,6 @@
 #endif
 
 #include "bench/memory_picture.h"
-#include "bench/plain_step.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
 

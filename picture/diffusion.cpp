@@ -12,8 +12,30 @@
 #define MOTTLE_X86_KERNELS 1
 #endif
 
-// Why this equals the plain step (one NextRandom() % 5, a switch and a 3-byte
-// copy per interior pixel, kept in bench/plain_step.cpp):
+// The step as defined, one pixel at a time by display coordinates.
+void PlainStepPicture(Picture* picture) {
+    std::memcpy(picture->snapshot, picture->bits, picture->dataSize);
+    const std::int32_t width = picture->width;
+    const std::int32_t height = picture->height;
+    for (std::int32_t y = 1; y < height - 1; ++y) {
+        for (std::int32_t x = 1; x < width - 1; ++x) {
+            std::int32_t sx = x;
+            std::int32_t sy = y;
+            switch (NextRandom() % 5) {
+                case 0: sx = x + 1; break;
+                case 1: sx = x - 1; break;
+                case 2: sy = y + 1; break;
+                case 3: break;
+                default: sy = y - 1; break;
+            }
+            std::memcpy(picture->bits + PixelOffset(*picture, x, y),
+                        picture->snapshot + PixelOffset(*picture, sx, sy), 3);
+        }
+    }
+}
+
+// Why this equals the plain step above (one NextRandom() % 5, a switch and a
+// 3-byte copy per interior pixel):
 // - The draws are the same (W-2)(H-2) values in the same order, taken from a
 //   local copy of the generator's state that is written back at the end. The
 //   vector kernels draw a row piece at a time into `choices` with L lanes of

@@ -10,6 +10,12 @@
 // the spare bytes are never written. Allocates nothing.
 void StepPicture(Picture* picture);
 
+// The same step written the plain way, one pixel at a time: the snapshot copy,
+// then per interior pixel one NextRandom() % 5, a switch on it and a 3-byte
+// copy addressed by display coordinates. It states what StepPicture computes;
+// the tests hold the two equal and the benchmark times one against the other.
+void PlainStepPicture(Picture* picture);
+
 // How the step draws its random values, slowest first. The step uses the
 // fastest way the processor supports; every way gives the same values.
 enum StepDrawing { kDrawScalar, kDrawAvx2, kDrawAvx512 };

@@ -12,7 +12,6 @@
 #include <vector>
 
 #include "bench/memory_picture.h"
-#include "bench/plain_step.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
 #include "platform/host/host_control.h"
