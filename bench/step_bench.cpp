@@ -14,9 +14,9 @@
 #include <windows.h>
 #endif
 
-#include "bench/memory_picture.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "tests/picture/memory_picture.h"
 
 namespace {
 
@@ -64,7 +64,10 @@ void RunStep(benchmark::State& state, Subject subject) {
     const int sizeIndex = static_cast<int>(state.range(0));
     const Size size = kSizes[sizeIndex];
     MemoryPicture memory;
-    MakeMemoryPicture(size.width, size.height, 7, &memory);
+    if (!MakeMemoryPicture(size.width, size.height, 7, &memory)) {
+        state.SkipWithError("no memory for the picture");
+        return;
+    }
     Picture* picture = &memory.picture;
     const StepDrawing used = subject == kShippedAvx2     ? LimitStepDrawing(kDrawAvx2)
                              : subject == kShippedScalar ? LimitStepDrawing(kDrawScalar)
