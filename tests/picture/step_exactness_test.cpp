@@ -239,6 +239,26 @@ TEST_P(StepExactness, StepAllocatesNothing) {
 #endif
 }
 
+#if GTEST_HAS_DEATH_TEST && !defined(_WIN32)
+TEST(MemoryPicture, ByteJustOutsideTheDataFaults) {
+    // What the suite relies on to see stray reads: the byte after the data
+    // (the first spare byte), or before it, is unreadable; the data's own first
+    // and last bytes are not.
+    const auto read = [](GuardedEnd end, std::ptrdiff_t offset) {
+        MemoryPicture memory;
+        if (MakeMemoryPicture(5, 3, 1, &memory, 0, end)) {
+            const volatile std::uint8_t* snapshot = memory.picture.snapshot;
+            static_cast<void>(snapshot[offset]);
+        }
+    };
+    const auto dataSize = static_cast<std::ptrdiff_t>(RowStride(5) * 3);
+    read(kGuardAfterData, dataSize - 1);
+    read(kGuardBeforeData, 0);
+    EXPECT_DEATH(read(kGuardAfterData, dataSize), "");
+    EXPECT_DEATH(read(kGuardBeforeData, -1), "");
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness, ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512),
                          [](const ::testing::TestParamInfo<StepDrawing>& test) {
                              return std::string(DrawingName(test.param));
