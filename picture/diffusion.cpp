@@ -151,9 +151,14 @@ __attribute__((target("avx512f,avx512bw,avx512dq"))) void StepRowAvx512(
     const __m512i highHalves = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
     const __m512i tripled = _mm512_set4_epi32(-1, 0x0C0C0C08, 0x08080404, 0x04000000);
     const __m512i packed = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15);
+    const __m512i byteIndex = _mm512_set_epi64(0x3F3E3D3C3B3A3938, 0x3736353433323130, 0x2F2E2D2C2B2A2928,
+                                               0x2726252423222120, 0x1F1E1D1C1B1A1918, 0x1716151413121110,
+                                               0x0F0E0D0C0B0A0908, 0x0706050403020100);
     for (std::int32_t x = 0; x < count; x += 16) {
+        // The piece's bytes, by a compare: the 32-bit build would otherwise
+        // pass the 64-bit mask through the stack in two halves.
         const std::int32_t pixels = count - x < 16 ? count - x : 16;
-        const __mmask64 piece = ~0ULL >> (64 - 3 * pixels);
+        const __mmask64 piece = _mm512_cmplt_epu8_mask(byteIndex, _mm512_set1_epi8(static_cast<char>(3 * pixels)));
         // NextRandom() of the 16 pixels, one per 32-bit lane, then r.
         const __m512i value =
             _mm512_and_si512(_mm512_permutex2var_epi32(low, highHalves, high), _mm512_set1_epi32(0x7FFFFFFF));
