@@ -37,46 +37,31 @@ struct MemoryPicture {
     std::size_t mappingSize = 0;
 };
 
-inline std::size_t PageSize() {
+// The system's pages: their size, a run of them readable and writable (null
+// when there is no memory to give), one made inaccessible, a run given back.
 #ifdef _WIN32
+inline std::size_t PageSize() {
     SYSTEM_INFO system;
     GetSystemInfo(&system);
     return system.dwPageSize;
-#else
-    return static_cast<std::size_t>(sysconf(_SC_PAGESIZE));
-#endif
 }
-
-inline void UnmapPages(std::uint8_t* pages, std::size_t bytes) {
-#ifdef _WIN32
-    static_cast<void>(bytes);
-    VirtualFree(pages, 0, MEM_RELEASE);
-#else
-    munmap(pages, bytes);
-#endif
+inline std::uint8_t* MapPages(std::size_t bytes) {
+    return static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
 }
-
-// `bytes` (a whole number of pages) readable and writable, its first and last
-// page inaccessible; null when the system has no such memory to give.
-inline std::uint8_t* MapGuardedPages(std::size_t bytes) {
-    const std::size_t page = PageSize();
-#ifdef _WIN32
-    auto* pages = static_cast<std::uint8_t*>(VirtualAlloc(nullptr, bytes, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+inline bool GuardPage(std::uint8_t* page) {
     DWORD before;
-    const bool guarded = pages != nullptr && VirtualProtect(pages, page, PAGE_NOACCESS, &before) &&
-                         VirtualProtect(pages + bytes - page, page, PAGE_NOACCESS, &before);
-#else
-    void* mapped = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    auto* pages = mapped == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(mapped);
-    const bool guarded = pages != nullptr && mprotect(pages, page, PROT_NONE) == 0 &&
-                         mprotect(pages + bytes - page, page, PROT_NONE) == 0;
-#endif
-    if (pages != nullptr && !guarded) {
-        UnmapPages(pages, bytes);
-        return nullptr;
-    }
-    return pages;
+    return VirtualProtect(page, PageSize(), PAGE_NOACCESS, &before) != 0;
 }
+inline void UnmapPages(std::uint8_t* pages, std::size_t) { VirtualFree(pages, 0, MEM_RELEASE); }
+#else
+inline std::size_t PageSize() { return static_cast<std::size_t>(sysconf(_SC_PAGESIZE)); }
+inline std::uint8_t* MapPages(std::size_t bytes) {
+    void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    return pages == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(pages);
+}
+inline bool GuardPage(std::uint8_t* page) { return mprotect(page, PageSize(), PROT_NONE) == 0; }
+inline void UnmapPages(std::uint8_t* pages, std::size_t bytes) { munmap(pages, bytes); }
+#endif
 
 inline MemoryPicture::~MemoryPicture() {
     for (std::uint8_t* pages : mappings) {
@@ -103,12 +88,12 @@ inline bool MakeMemoryPicture(std::int32_t width, std::int32_t height, std::uint
     out->accessible = end == kGuardAfterData ? dataSize : dataSize + kSpareBytes;
     std::uint8_t* blocks[2];
     for (int block = 0; block < 2; ++block) {
-        out->mappings[block] = MapGuardedPages(out->mappingSize);
-        if (out->mappings[block] == nullptr) {
+        std::uint8_t* pages = MapPages(out->mappingSize);
+        out->mappings[block] = pages;
+        if (pages == nullptr || !GuardPage(pages) || !GuardPage(pages + out->mappingSize - page)) {
             return false;
         }
-        blocks[block] = end == kGuardAfterData ? out->mappings[block] + page + dataPages - dataSize
-                                               : out->mappings[block] + page;
+        blocks[block] = end == kGuardAfterData ? pages + page + dataPages - dataSize : pages + page;
     }
     std::uint32_t value = pattern * 2654435761U + 12345U;
     for (std::size_t i = 0; i < out->accessible; ++i) {
