@@ -14,10 +14,9 @@
 #include <windows.h>
 #endif
 
-#include "bench/memory_picture.h"
-#include "bench/plain_step.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "tests/picture/memory_picture.h"
 
 namespace {
 
@@ -65,14 +64,16 @@ void RunStep(benchmark::State& state, Subject subject) {
     const int sizeIndex = static_cast<int>(state.range(0));
     const Size size = kSizes[sizeIndex];
     MemoryPicture memory;
-    MakeMemoryPicture(size.width, size.height, 7, &memory);
+    if (!MakeMemoryPicture(size.width, size.height, 7, &memory)) {
+        state.SkipWithError("no memory for the picture");
+        return;
+    }
     Picture* picture = &memory.picture;
-    const StepDrawing wanted = subject == kShippedAvx2 ? kDrawAvx2
-                               : subject == kShippedScalar ? kDrawScalar
-                                                           : kDrawAvx512;
-    const StepDrawing used = LimitStepDrawing(wanted);
+    const StepDrawing used = subject == kShippedAvx2     ? LimitStepDrawing(kDrawAvx2)
+                             : subject == kShippedScalar ? LimitStepDrawing(kDrawScalar)
+                                                         : ResetStepDrawing();
     if (subject == kShippedAvx2 && used != kDrawAvx2) {
-        LimitStepDrawing(kDrawAvx512);
+        ResetStepDrawing();
         state.SkipWithError("the AVX2 kernel is not used on this processor");
         return;
     }
@@ -89,7 +90,7 @@ void RunStep(benchmark::State& state, Subject subject) {
         benchmark::ClobberMemory();
     }
     const double elapsed = ThreadSeconds() - start;
-    LimitStepDrawing(kDrawAvx512);
+    ResetStepDrawing();
     const double perPixel = elapsed * 1e9 / (static_cast<double>(state.iterations()) * pixels);
     double& best = nanosecondsPerPixel[subject][sizeIndex];
     if (elapsed >= kShortestCountedRun && (best == 0 || perPixel < best)) {
@@ -136,10 +137,8 @@ int main(int argc, char** argv) {
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) {
         return 1;
     }
-    std::printf("step uses: %s\n",
-                LimitStepDrawing(kDrawAvx512) == kDrawAvx512 ? "AVX-512"
-                : LimitStepDrawing(kDrawAvx512) == kDrawAvx2 ? "AVX2"
-                                                               : "no vector kernel");
+    const StepDrawing shipped = ResetStepDrawing();
+    std::printf("step uses: %s\n", shipped == kDrawAvx512 ? "AVX-512" : shipped == kDrawAvx2 ? "AVX2" : "no vector kernel");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     PrintSummary();

@@ -12,110 +12,118 @@
 #define MOTTLE_X86_KERNELS 1
 #endif
 
-// Why this equals the plain step (one NextRandom() % 5, a switch and a 3-byte
-// copy per interior pixel, kept in bench/plain_step.cpp):
-// - The draws are the same (W-2)(H-2) values in the same order, taken from a
-//   local copy of the generator's state that is written back at the end. The
-//   vector kernels draw a row piece at a time into `choices` with L lanes of
-//   the generator side by side (8 or 16): lane j starts j+1 draws ahead and
-//   every lane jumps L draws at a time (A^L·s + c_L, exact modulo 2^64), so
-//   lane j yields draws j, j+L, j+2L...
-// - The switch becomes a table of source offsets from the pixel itself; the
-//   rows are stored bottom-up, so the lower neighbour is one stride down.
-// - Every source is read from the snapshot, never from `bits`. The vector
-//   path reads a whole row piece before writing any of it (the two blocks
-//   often share their offset within a page, and a read that looks like a
-//   pending write's address waits for it).
-// - Pixels are written left to right as 4 bytes whose fourth byte lands on the
-//   next pixel's first byte, which that pixel rewrites right after; the last
-//   interior pixel of a row is written with 3 bytes, so the border, the
-//   row-end fill and the spare bytes are never touched.
-// - The snapshot copy is the same bytes, copied in bands just ahead of use.
+// The step as defined, one pixel at a time by display coordinates.
+void PlainStepPicture(Picture* picture) {
+    std::memcpy(picture->snapshot, picture->bits, picture->dataSize);
+    const std::int32_t width = picture->width;
+    const std::int32_t height = picture->height;
+    for (std::int32_t y = 1; y < height - 1; ++y) {
+        for (std::int32_t x = 1; x < width - 1; ++x) {
+            std::int32_t sx = x;
+            std::int32_t sy = y;
+            switch (NextRandom() % 5) {
+                case 0: sx = x + 1; break;
+                case 1: sx = x - 1; break;
+                case 2: sy = y + 1; break;
+                case 3: break;
+                default: sy = y - 1; break;
+            }
+            std::memcpy(picture->bits + PixelOffset(*picture, x, y),
+                        picture->snapshot + PixelOffset(*picture, sx, sy), 3);
+        }
+    }
+}
+
+// StepPicture computes the same one interior row at a time. A row kernel gets
+// the generator state before the row's first draw, the row's first interior
+// pixel in bits and in the snapshot, the interior width and the stride. Rows
+// are stored bottom-up: the pixel below (r = 2) is a stride lower in memory,
+// the one above (r = 4) a stride higher.
 
 namespace {
 
-constexpr std::int32_t kChunk = 1024;  // choices drawn ahead, on the stack
-constexpr std::int32_t kBandRows = 8;  // snapshot rows copied at a time
+using StepRow = void (*)(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source, std::int32_t count,
+                         std::int32_t stride);
 
+// The state k draws after s is A^k·s + c_k modulo 2^64; the jump is built from
+// the jumps by 1, 2, 4... draws.
 struct Jump {
     std::uint64_t multiplier;
     std::uint64_t increment;
 };
 
-// The state k draws after s is multiplier·s + increment.
-constexpr Jump JumpAhead(int draws) {
+constexpr Jump JumpAhead(std::uint32_t draws) {
     Jump jump{1, 0};
-    for (int draw = 0; draw < draws; ++draw) {
-        jump.multiplier *= kRandomMultiplier;
-        jump.increment = jump.increment * kRandomMultiplier + kRandomIncrement;
+    for (Jump power{kRandomMultiplier, kRandomIncrement}; draws != 0; draws >>= 1) {
+        if ((draws & 1) != 0) {
+            jump = {power.multiplier * jump.multiplier, power.multiplier * jump.increment + power.increment};
+        }
+        power = {power.multiplier * power.multiplier, power.multiplier * power.increment + power.increment};
     }
     return jump;
 }
 
-inline std::uint64_t Advance(std::uint64_t state) {
-    return state * kRandomMultiplier + kRandomIncrement;
+// NextRandom() % 5 of the state after one more draw, which moves on *state.
+inline std::uint32_t Draw(std::uint64_t* state) {
+    *state = *state * kRandomMultiplier + kRandomIncrement;
+    return (static_cast<std::uint32_t>(*state >> 32) & 0x7FFFFFFFU) % 5U;
 }
 
-inline std::uint32_t Choice(std::uint64_t state) {
-    return (static_cast<std::uint32_t>(state >> 32) & 0x7FFFFFFFU) % 5U;
-}
-
-// Each draw function writes `count` choices (r = NextRandom() % 5) and
-// returns the state after the last of them.
-using DrawChoices = std::uint64_t (*)(std::uint64_t state, std::uint32_t* choices, std::int32_t count);
-
-std::uint64_t DrawScalar(std::uint64_t state, std::uint32_t* choices, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        state = Advance(state);
-        choices[i] = Choice(state);
+// The plain step's draw and copy for each pixel in turn, the switch as a table
+// of source offsets. Pixels are copied as 4 bytes whose last lands on the next
+// pixel, which is written right after; the row's last pixel is copied as 3.
+// Unrolled: under an instruction translator every loop branch costs a lookup.
+void StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source, std::int32_t count,
+                   std::int32_t stride) {
+    const std::int32_t offsets[5] = {3, -3, -stride, 0, stride};
+#pragma GCC unroll 4
+    for (std::int32_t i = 0; i < count - 1; ++i) {
+        std::memcpy(target + 3 * i, source + 3 * i + offsets[Draw(&state)], 4);
     }
-    return state;
+    std::memcpy(target + 3 * (count - 1), source + 3 * (count - 1) + offsets[Draw(&state)], 3);
 }
 
 #ifdef MOTTLE_X86_KERNELS
 
-// Lane j starts at the state after j + 1 draws.
-inline void StartLanes(std::uint64_t state, std::uint64_t* lanes, int count) {
-    for (int lane = 0; lane < count; ++lane) {
-        state = Advance(state);
-        lanes[lane] = state;
-    }
-}
+// The vector kernels take a row in pieces of L pixels (16 or 8) and draw them
+// with L lanes of the generator: lane j starts at the state j + 1 draws into
+// the row and jumps L draws a piece, so it gives the draws of pixels j, j + L,
+// j + 2L...
 
-// AVX2: 8 lanes as two vectors of four (lanes 0-3 and 4-7) in GCC's portable
-// vector types.
-typedef std::uint64_t LaneStates __attribute__((vector_size(4 * sizeof(std::uint64_t))));
-typedef std::uint32_t LaneWords __attribute__((vector_size(4 * sizeof(std::uint32_t))));
-
-__attribute__((target("avx2"))) std::uint64_t DrawAvx2(std::uint64_t state, std::uint32_t* choices,
-                                                        std::int32_t count) {
-    constexpr int kLanes = 8;
-    constexpr Jump kJump = JumpAhead(kLanes);
-    if (count >= kLanes) {
-        std::uint64_t lanes[kLanes];
-        StartLanes(state, lanes, kLanes);
-        LaneStates low;
-        LaneStates high;
-        std::memcpy(&low, lanes, sizeof low);
-        std::memcpy(&high, lanes + 4, sizeof high);
-        for (;;) {
-            const LaneWords lowChoices = (__builtin_convertvector(low >> 32, LaneWords) & 0x7FFFFFFFU) % 5U;
-            const LaneWords highChoices = (__builtin_convertvector(high >> 32, LaneWords) & 0x7FFFFFFFU) % 5U;
-            std::memcpy(choices, &lowChoices, sizeof lowChoices);
-            std::memcpy(choices + 4, &highChoices, sizeof highChoices);
-            choices += kLanes;
-            count -= kLanes;
-            if (count < kLanes) {
-                break;
-            }
-            low = low * kJump.multiplier + kJump.increment;
-            high = high * kJump.multiplier + kJump.increment;
+// r is the 31-bit value modulo 5, and so the sum s of its four bytes modulo 5
+// (256 leaves 1 modulo 5). For s up to 127 + 3·255 = 892, f = s·13108 modulo
+// 2^16 (13108 is 2^16 / 5 rounded up) is the fraction of s / 5 in 16 bits,
+// r / 5, a little too large: r is the top part of 5·f in 16 bits, and f's top
+// three bits are 000, 001, 011, 100, 110 for r = 0 to 4.
+constexpr bool FractionGivesRemainder() {
+    const std::uint32_t topBits[5] = {0, 1, 3, 4, 6};
+    for (std::uint32_t sum = 0; sum <= 892; ++sum) {
+        const std::uint32_t fraction = (sum * 13108) & 0xFFFF;
+        if ((fraction * 5) >> 16 != sum % 5 || fraction >> 13 != topBits[sum % 5]) {
+            return false;
         }
-        std::memcpy(lanes + 4, &high, sizeof high);
-        state = lanes[kLanes - 1];
     }
-    return DrawScalar(state, choices, count);
+    return true;
 }
+static_assert(FractionGivesRemainder(), "the fraction gives the remainder by 5 of every byte sum");
+
+// Lane j's jump at a row's start: j + 1 draws.
+struct LaneStarts {
+    std::uint64_t multiplier[16];
+    std::uint64_t increment[16];
+};
+
+constexpr LaneStarts StartsOfLanes() {
+    LaneStarts starts{};
+    for (int lane = 0; lane < 16; ++lane) {
+        starts.multiplier[lane] = JumpAhead(static_cast<std::uint32_t>(lane) + 1).multiplier;
+        starts.increment[lane] = JumpAhead(static_cast<std::uint32_t>(lane) + 1).increment;
+    }
+    return starts;
+}
+
+constexpr LaneStarts kLaneStarts = StartsOfLanes();
+constexpr Jump kJump16 = JumpAhead(16);
 
 // GCC 12's AVX-512 intrinsics fill their unused pass-through operands with
 // deliberately uninitialised values, which its own warning then reports.
@@ -124,108 +132,147 @@ __attribute__((target("avx2"))) std::uint64_t DrawAvx2(std::uint64_t state, std:
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #endif
 
-// r of 8 lanes: the remainder by 5 as the exact multiply-and-shift that
-// compilers use for unsigned division by 5 (h / 5 == (h * 0xCCCCCCCD) >> 34).
-__attribute__((target("avx512f,avx512dq"), always_inline)) inline __m256i ChoicesAvx512(__m512i states) {
-    const __m512i high = _mm512_and_si512(_mm512_srli_epi64(states, 32), _mm512_set1_epi64(0x7FFFFFFF));
-    const __m512i quotient = _mm512_srli_epi64(_mm512_mul_epu32(high, _mm512_set1_epi64(0xCCCCCCCD)), 34);
-    return _mm512_cvtepi64_epi32(_mm512_sub_epi64(high, _mm512_add_epi64(quotient, _mm512_slli_epi64(quotient, 2))));
-}
-
-// AVX-512: 16 lanes as two vectors of eight.
-__attribute__((target("avx512f,avx512dq"))) std::uint64_t DrawAvx512(std::uint64_t state, std::uint32_t* choices,
-                                                                      std::int32_t count) {
-    constexpr int kLanes = 16;
-    constexpr Jump kJump = JumpAhead(kLanes);
-    if (count >= kLanes) {
-        std::uint64_t lanes[kLanes];
-        StartLanes(state, lanes, kLanes);
-        __m512i low = _mm512_loadu_si512(lanes);
-        __m512i high = _mm512_loadu_si512(lanes + 8);
-        const __m512i multiplier = _mm512_set1_epi64(static_cast<long long>(kJump.multiplier));
-        const __m512i increment = _mm512_set1_epi64(static_cast<long long>(kJump.increment));
-        for (;;) {
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices), ChoicesAvx512(low));
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices + 8), ChoicesAvx512(high));
-            choices += kLanes;
-            count -= kLanes;
-            if (count < kLanes) {
-                break;
-            }
-            low = _mm512_add_epi64(_mm512_mullo_epi64(low, multiplier), increment);
-            high = _mm512_add_epi64(_mm512_mullo_epi64(high, multiplier), increment);
-        }
-        _mm512_storeu_si512(lanes + 8, high);
-        state = lanes[kLanes - 1];
+// AVX-512: 16 pixels, 48 bytes, a piece; lanes 0-7 in `low`, 8-15 in `high`.
+// Equal to the plain step because the lanes give the row's draws in order,
+// each pixel's r is spread over its 3 bytes, and each byte is loaded from the
+// snapshot at the pixel's own place and then again, under a mask of the bytes
+// whose r names it, at each neighbour's offset. The masks end the last piece
+// at the row's last interior pixel: no byte outside the interior is written,
+// and none outside the row and its two neighbours is read.
+__attribute__((target("avx512f,avx512bw,avx512dq"))) void StepRowAvx512(
+    std::uint64_t state, std::uint8_t* target, const std::uint8_t* source, std::int32_t count, std::int32_t stride) {
+    const __m512i start = _mm512_set1_epi64(static_cast<long long>(state));
+    __m512i low = _mm512_add_epi64(_mm512_mullo_epi64(start, _mm512_loadu_si512(kLaneStarts.multiplier)),
+                                   _mm512_loadu_si512(kLaneStarts.increment));
+    __m512i high = _mm512_add_epi64(_mm512_mullo_epi64(start, _mm512_loadu_si512(kLaneStarts.multiplier + 8)),
+                                    _mm512_loadu_si512(kLaneStarts.increment + 8));
+    const __m512i multiplier = _mm512_set1_epi64(static_cast<long long>(kJump16.multiplier));
+    const __m512i increment = _mm512_set1_epi64(static_cast<long long>(kJump16.increment));
+    const __m512i highHalves = _mm512_setr_epi32(1, 3, 5, 7, 9, 11, 13, 15, 17, 19, 21, 23, 25, 27, 29, 31);
+    const __m512i tripled = _mm512_set4_epi32(-1, 0x0C0C0C08, 0x08080404, 0x04000000);
+    const __m512i packed = _mm512_setr_epi32(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, 15, 15, 15, 15);
+    const __m512i byteIndex = _mm512_set_epi64(0x3F3E3D3C3B3A3938, 0x3736353433323130, 0x2F2E2D2C2B2A2928,
+                                               0x2726252423222120, 0x1F1E1D1C1B1A1918, 0x1716151413121110,
+                                               0x0F0E0D0C0B0A0908, 0x0706050403020100);
+    for (std::int32_t x = 0; x < count; x += 16) {
+        // The piece's bytes, by a compare: the 32-bit build would otherwise
+        // pass the 64-bit mask through the stack in two halves.
+        const std::int32_t pixels = count - x < 16 ? count - x : 16;
+        const __mmask64 piece = _mm512_cmplt_epu8_mask(byteIndex, _mm512_set1_epi8(static_cast<char>(3 * pixels)));
+        // NextRandom() of the 16 pixels, one per 32-bit lane, then r.
+        const __m512i value =
+            _mm512_and_si512(_mm512_permutex2var_epi32(low, highHalves, high), _mm512_set1_epi32(0x7FFFFFFF));
+        const __m512i sum = _mm512_madd_epi16(_mm512_maddubs_epi16(value, _mm512_set1_epi8(1)), _mm512_set1_epi16(1));
+        const __m512i r = _mm512_mulhi_epu16(_mm512_mullo_epi16(sum, _mm512_set1_epi16(13108)), _mm512_set1_epi16(5));
+        // Byte i of the piece gets the r of pixel i / 3.
+        const __m512i choice = _mm512_permutexvar_epi32(packed, _mm512_shuffle_epi8(r, tripled));
+        const std::uint8_t* own = source + 3 * x;
+        __m512i colour = _mm512_maskz_loadu_epi8(piece, own);
+        colour = _mm512_mask_loadu_epi8(colour, _mm512_mask_cmpeq_epi8_mask(piece, choice, _mm512_set1_epi8(0)), own + 3);
+        colour = _mm512_mask_loadu_epi8(colour, _mm512_mask_cmpeq_epi8_mask(piece, choice, _mm512_set1_epi8(1)), own - 3);
+        colour = _mm512_mask_loadu_epi8(colour, _mm512_mask_cmpeq_epi8_mask(piece, choice, _mm512_set1_epi8(2)),
+                                        own - stride);
+        colour = _mm512_mask_loadu_epi8(colour, _mm512_mask_cmpeq_epi8_mask(piece, choice, _mm512_set1_epi8(4)),
+                                        own + stride);
+        _mm512_mask_storeu_epi8(target + 3 * x, piece, colour);
+        low = _mm512_add_epi64(_mm512_mullo_epi64(low, multiplier), increment);
+        high = _mm512_add_epi64(_mm512_mullo_epi64(high, multiplier), increment);
     }
-    return DrawScalar(state, choices, count);
 }
 
 #pragma GCC diagnostic pop
 
-// Turns choices into source positions from the piece's first pixel, 8 at a
-// time, and returns how many it turned.
-__attribute__((target("avx2"))) std::int32_t FindSourcesAvx2(std::uint32_t* choices, std::int32_t count,
-                                                              const std::int32_t* offsets) {
-    const __m256i offsetTable = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(offsets));
-    __m256i ownPositions = _mm256_setr_epi32(0, 3, 6, 9, 12, 15, 18, 21);
-    std::int32_t done = 0;
-    for (; done + 8 <= count; done += 8) {
-        __m256i* group = reinterpret_cast<__m256i*>(choices + done);
-        _mm256_storeu_si256(group, _mm256_add_epi32(ownPositions,
-                                                    _mm256_permutevar8x32_epi32(offsetTable, _mm256_loadu_si256(group))));
-        ownPositions = _mm256_add_epi32(ownPositions, _mm256_set1_epi32(24));
-    }
-    return done;
+constexpr Jump kJump8 = JumpAhead(8);
+
+__attribute__((target("avx2"))) inline __m256i LoadAvx2(const void* from) {
+    return _mm256_loadu_si256(static_cast<const __m256i*>(from));
 }
 
-// Writes gathered colours in groups of 8 while at least 2 more pixels follow
-// in the piece and returns how many it wrote. Every fourth byte is dropped
-// and the 24 colour bytes go out as two 16-byte stores at 0 and 12: the last
-// 4 bytes of each store land on pixels after the group, which are written
-// again afterwards, in this call or by the caller's pixel-by-pixel writes.
-__attribute__((target("avx2"))) std::int32_t PutGroupsAvx2(std::uint8_t* target, const std::uint32_t* colours,
-                                                            std::int32_t count) {
-    const __m256i colourBytes = _mm256_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1,
-                                                 0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    std::int32_t done = 0;
-    for (; done + 10 <= count; done += 8) {
-        const __m256i packed =
-            _mm256_shuffle_epi8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(colours + done)), colourBytes);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * done), _mm256_castsi256_si128(packed));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * done + 12), _mm256_extracti128_si256(packed, 1));
+// AVX2: 8 pixels, 24 bytes, a piece. Equal to the plain step because the lanes
+// give the row's draws in order, each pixel's f is spread over its 3 bytes,
+// and each byte is blended from the snapshot loads at the five offsets by f's
+// top three bits (a blend reads each byte's top bit): the first sets own and
+// above (r = 3, 4) apart from right, left and below; the second takes above
+// over own and below over the other two, of which the third picks left. A
+// piece's 32-byte loads reach 3 pixels past it, so the pieces that end less
+// than 3 pixels before the row's last interior pixel copy their pixels one by
+// one by r.
+__attribute__((target("avx2"))) void StepRowAvx2(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
+                                                  std::int32_t count, std::int32_t stride) {
+    const std::int32_t offsets[5] = {3, -3, -stride, 0, stride};
+    std::uint32_t halves[2][8];
+    for (int lane = 0; lane < 8; ++lane) {
+        const std::uint64_t start = kLaneStarts.multiplier[lane] * state + kLaneStarts.increment[lane];
+        halves[0][lane] = static_cast<std::uint32_t>(start);
+        halves[1][lane] = static_cast<std::uint32_t>(start >> 32);
     }
-    return done;
+    __m256i low = LoadAvx2(halves[0]);  // the states' low halves, lane j in 32-bit element j
+    __m256i high = LoadAvx2(halves[1]);
+    const __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier));
+    const __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier >> 32));
+    const __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump8.increment));
+    const __m256i tripled = _mm256_setr_epi32(0x05010101, 0x09090505, 0x0D0D0D09, -1, 0x05010101, 0x09090505,
+                                              0x0D0D0D09, -1);
+    const __m256i packed = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
+    for (std::int32_t x = 0; x < count; x += 8) {
+        // NextRandom() of the 8 pixels is the high halves' low 31 bits; then f.
+        const __m256i value = _mm256_and_si256(high, _mm256_set1_epi32(0x7FFFFFFF));
+        const __m256i sum = _mm256_madd_epi16(_mm256_maddubs_epi16(value, _mm256_set1_epi8(1)), _mm256_set1_epi16(1));
+        const __m256i fraction = _mm256_mullo_epi16(sum, _mm256_set1_epi16(13108));
+        const std::uint8_t* own = source + 3 * x;
+        if (x + 11 <= count) {
+            // Byte i of the piece gets the top byte of the f of pixel i / 3.
+            const __m256i first = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(fraction, tripled), packed);
+            const __m256i second = _mm256_add_epi8(first, first);
+            const __m256i third = _mm256_add_epi8(second, second);
+            const __m256i sideOrBelow = _mm256_blendv_epi8(
+                _mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own - 3), third), LoadAvx2(own - stride), second);
+            const __m256i ownOrAbove = _mm256_blendv_epi8(LoadAvx2(own), LoadAvx2(own + stride), second);
+            const __m256i colour = _mm256_blendv_epi8(sideOrBelow, ownOrAbove, first);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * x), _mm256_castsi256_si128(colour));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(target + 3 * x + 16), _mm256_extracti128_si256(colour, 1));
+        } else {
+            std::uint32_t choices[8];
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices), _mm256_mulhi_epu16(fraction, _mm256_set1_epi16(5)));
+            for (std::int32_t i = 0; i < 8 && x + i < count; ++i) {
+                std::memcpy(target + 3 * (x + i), own + 3 * i + offsets[choices[i]], 3);
+            }
+        }
+        // AVX2 has no 64-bit multiply: the jump A·s + c takes 32-bit products.
+        // lo·A_lo + c in 64 bits (even lanes, then odd ones) gives the new low
+        // half and, with its carry, the start of the new high half, to which
+        // lo·A_hi + hi·A_lo add modulo 2^32.
+        const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(low, multiplierLow), increment);
+        const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(low, 32), multiplierLow), increment);
+        const __m256i cross =
+            _mm256_add_epi32(_mm256_mullo_epi32(low, multiplierHigh), _mm256_mullo_epi32(high, multiplierLow));
+        low = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
+        high = _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross);
+    }
+}
+
+// QEMU's instruction translator, which runs 32-bit Windows programs under Wine
+// on hosts that can't run them natively, reports AVX2 but carries out the
+// AVX2 kernel about five times slower than the scalar loop.
+bool UnderTranslator() {
+    unsigned int brand[4] = {};
+    __get_cpuid(0x80000002U, &brand[0], &brand[1], &brand[2], &brand[3]);
+    return std::memcmp(brand, "QEMU TCG", 8) == 0;
 }
 
 #endif  // MOTTLE_X86_KERNELS
 
+bool drawingLimited = false;
 StepDrawing drawingLimit = kDrawAvx512;
-
-#ifdef MOTTLE_X86_KERNELS
-// True on QEMU's instruction translator (which is how 32-bit Windows programs
-// run under Wine on some 64-bit hosts): it reports AVX2 but carries out vector
-// instructions lane by lane, several times slower than the plain code.
-bool OnTranslatingEmulator() {
-    unsigned int brand[12] = {};
-    for (unsigned int part = 0; part < 3; ++part) {
-        if (__get_cpuid(0x80000002U + part, &brand[4 * part], &brand[4 * part + 1], &brand[4 * part + 2],
-                        &brand[4 * part + 3]) == 0) {
-            return false;
-        }
-    }
-    return std::memcmp(brand, "QEMU TCG", 8) == 0;
-}
-#endif
 
 StepDrawing AvailableDrawing() {
 #ifdef MOTTLE_X86_KERNELS
     __builtin_cpu_init();
-    static const bool emulated = OnTranslatingEmulator();
-    if (emulated) {
+    static const bool translated = UnderTranslator();
+    if (!drawingLimited && translated) {
         return kDrawScalar;
     }
-    if (drawingLimit >= kDrawAvx512 && __builtin_cpu_supports("avx512f") &&
+    if (drawingLimit >= kDrawAvx512 && __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
         __builtin_cpu_supports("avx512dq")) {
         return kDrawAvx512;
     }
@@ -236,51 +283,27 @@ StepDrawing AvailableDrawing() {
     return kDrawScalar;
 }
 
-DrawChoices ChooseDraw(StepDrawing drawing) {
+StepRow ChooseRow(StepDrawing drawing) {
     switch (drawing) {
 #ifdef MOTTLE_X86_KERNELS
-        case kDrawAvx512: return DrawAvx512;
-        case kDrawAvx2: return DrawAvx2;
+        case kDrawAvx512: return StepRowAvx512;
+        case kDrawAvx2: return StepRowAvx2;
 #endif
-        default: return DrawScalar;
+        default: return StepRowScalar;
     }
-}
-
-// Turns choices from `first` on into source positions from the piece's
-// first pixel: its own position 3i plus the offset the choice names.
-void FindSources(std::uint32_t* choices, std::int32_t first, std::int32_t count, const std::int32_t* offsets) {
-    for (std::int32_t i = first; i < count; ++i) {
-        choices[i] = static_cast<std::uint32_t>(3 * i + offsets[choices[i]]);
-    }
-}
-
-// Replaces each source position with the 4 bytes there in the snapshot: the
-// source pixel's colour and one byte more.
-void GatherColours(const std::uint8_t* source, std::uint32_t* positions, std::int32_t count) {
-    for (std::int32_t i = 0; i < count; ++i) {
-        std::memcpy(&positions[i], source + static_cast<std::int32_t>(positions[i]), 4);
-    }
-}
-
-// Without vector kernels: one pass over an interior row, each pixel drawing
-// its choice and copying its colour in turn (4 bytes, the last 3). Unrolled:
-// under an instruction translator every loop branch costs a lookup.
-std::uint64_t StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
-                            std::int32_t count, const std::int32_t* offsets) {
-#pragma GCC unroll 4
-    for (std::int32_t i = 0; i < count - 1; ++i) {
-        state = Advance(state);
-        std::memcpy(target + 3 * i, source + 3 * i + offsets[Choice(state)], 4);
-    }
-    state = Advance(state);
-    std::memcpy(target + 3 * (count - 1), source + 3 * (count - 1) + offsets[Choice(state)], 3);
-    return state;
 }
 
 }  // namespace
 
 StepDrawing LimitStepDrawing(StepDrawing limit) {
+    drawingLimited = true;
     drawingLimit = limit;
+    return AvailableDrawing();
+}
+
+StepDrawing ResetStepDrawing() {
+    drawingLimited = false;
+    drawingLimit = kDrawAvx512;
     return AvailableDrawing();
 }
 
@@ -303,13 +326,10 @@ void StepPicture(Picture* picture) {
     // the last row are copied first.
     std::memcpy(picture->snapshot + rowBytes, picture->bits + rowBytes,
                 picture->dataSize - static_cast<std::size_t>(rowBytes));
+    constexpr std::int32_t kBandRows = 8;
     std::int32_t copiedRows = 0;  // display rows 0 .. copiedRows - 1 are in the snapshot
-    // Source offset from the pixel itself for r = 0..4: right, left, below,
-    // itself, above (and 3 more so that vector code can take 8).
-    const std::int32_t offsets[8] = {3, -3, -stride, 0, stride, 0, 0, 0};
-    const StepDrawing drawing = AvailableDrawing();
-    const DrawChoices draw = ChooseDraw(drawing);
-    std::uint32_t choices[kChunk];
+    const StepRow stepRow = ChooseRow(AvailableDrawing());
+    const Jump row = JumpAhead(static_cast<std::uint32_t>(width - 2));
     std::uint64_t state = ReadRandomState();
     for (std::int32_t y = 1; y < height - 1; ++y) {
         if (copiedRows <= y + 1) {
@@ -319,40 +339,9 @@ void StepPicture(Picture* picture) {
                         static_cast<std::size_t>(band) * stride);
             copiedRows += band;
         }
-        const std::size_t rowStart = PixelOffset(*picture, 0, y);
-        if (drawing == kDrawScalar) {
-            state = StepRowScalar(state, picture->bits + rowStart + 3, picture->snapshot + rowStart + 3, width - 2,
-                                  offsets);
-            continue;
-        }
-        std::int32_t count = 0;
-        for (std::int32_t x = 1; x < width - 1; x += count) {
-            count = width - 1 - x < kChunk ? width - 1 - x : kChunk;
-            state = draw(state, choices, count);
-            const std::uint8_t* source = picture->snapshot + rowStart + 3 * static_cast<std::size_t>(x);
-            std::uint8_t* target = picture->bits + rowStart + 3 * static_cast<std::size_t>(x);
-            std::int32_t found = 0;
-            std::int32_t first = 0;
-#ifdef MOTTLE_X86_KERNELS
-            if (drawing >= kDrawAvx2) {
-                found = FindSourcesAvx2(choices, count, offsets);
-            }
-#endif
-            FindSources(choices, found, count, offsets);
-            GatherColours(source, choices, count);
-#ifdef MOTTLE_X86_KERNELS
-            if (drawing >= kDrawAvx2) {
-                first = PutGroupsAvx2(target, choices, count);
-            }
-#endif
-            const std::int32_t whole = x + count < width - 1 ? count : count - 1;
-            for (std::int32_t i = first; i < whole; ++i) {
-                std::memcpy(target + 3 * i, &choices[i], 4);
-            }
-            if (whole < count) {
-                std::memcpy(target + 3 * whole, &choices[whole], 3);
-            }
-        }
+        const std::size_t first = PixelOffset(*picture, 1, y);
+        stepRow(state, picture->bits + first, picture->snapshot + first, width - 2, stride);
+        state = row.multiplier * state + row.increment;
     }
     WriteRandomState(state);
 }

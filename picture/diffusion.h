@@ -10,11 +10,22 @@
 // the spare bytes are never written. Allocates nothing.
 void StepPicture(Picture* picture);
 
-// How the step draws its random values, slowest first. The step uses the
-// fastest way the processor supports; every way gives the same values.
+// The same step written the plain way, one pixel at a time: the snapshot copy,
+// then per interior pixel one NextRandom() % 5, a switch on it and a 3-byte
+// copy addressed by display coordinates. It states what StepPicture computes;
+// the tests hold the two equal and the benchmark times one against the other.
+void PlainStepPicture(Picture* picture);
+
+// The step's kernels, slowest first. The step uses the fastest one the
+// processor supports; every one gives the same bytes and the same draws.
 enum StepDrawing { kDrawScalar, kDrawAvx2, kDrawAvx512 };
 
-// Caps the way the step may draw (tests and the benchmark use it to check and
-// time the slower ways on a fast processor) and returns the way the step now
-// uses. The program never calls it.
+// Caps the kernel the step may use and returns the one it now uses: the
+// fastest the processor has up to `limit`. Tests and the benchmark use it to
+// check and time each kernel; the program never calls it.
 StepDrawing LimitStepDrawing(StepDrawing limit);
+
+// Gives the choice back to the step, as at start, and returns the kernel it
+// now uses: the fastest the processor has, but the scalar loop under QEMU's
+// instruction translator, which runs vector code slower than plain code.
+StepDrawing ResetStepDrawing();
