@@ -2,12 +2,14 @@
 // texts (titles, the message, filter names) are Shift_JIS bytes and are shown
 // in UTF-8; paths are the file system's bytes, as GTK hands them out.
 //
-// Both run a nested main loop (gtk_native_dialog_run, gtk_dialog_run), as
-// the Windows calls run a modal one: GTK's sources keep firing inside it, so
-// the handlers keep filling the program's queue, and the program's own loop,
-// and with it every step, waits until the dialog is done. What the handlers
-// queued meanwhile (a close of the main window, say) is then taken in order.
-// The main window stays painted meanwhile from its kept pixels.
+// Both run a nested main loop until the dialog answers, as the Windows calls
+// run a modal one: GTK's sources keep firing inside it, so the handlers keep
+// filling the program's queue, and the program's own loop, and with it every
+// step, waits until the dialog is done. What the handlers queued meanwhile (a
+// close of the main window, say) is then taken in order. Paints that fall due
+// meanwhile go to the window procedure, as the modal loop on Windows
+// dispatches them: a window shown just before the message box (at start-up,
+// with no picture) shows its background behind it, not nothing.
 #include <cstring>
 #include <string>
 
@@ -70,6 +72,18 @@ void StartFrom(GtkFileChooser* chooser, const char* file) {
     g_free(absolute);
 }
 
+// Records a dialog's answer and ends its modal loop.
+struct Answer {
+    bool done = false;
+    int response = GTK_RESPONSE_NONE;
+};
+
+void OnResponse(gpointer, int response, gpointer data) {
+    auto* answer = static_cast<Answer*>(data);
+    answer->response = response;
+    answer->done = true;
+}
+
 }  // namespace
 
 namespace platform {
@@ -90,7 +104,11 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
     AddFilters(chooser, request->lpstrFilter, request->nFilterIndex);
     StartFrom(chooser, request->lpstrFile);
     BOOL chosen = FALSE;
-    if (gtk_native_dialog_run(GTK_NATIVE_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    Answer answer;
+    g_signal_connect(dialog, "response", G_CALLBACK(OnResponse), &answer);
+    gtk_native_dialog_show(GTK_NATIVE_DIALOG(dialog));
+    gtkside::RunModal(&answer.done);
+    if (answer.response == GTK_RESPONSE_ACCEPT) {
         gchar* path = gtk_file_chooser_get_filename(chooser);
         const std::size_t length = path != nullptr ? std::strlen(path) : 0;
         if (length > 0 && length < request->nMaxFile) {
@@ -118,7 +136,13 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
     gtk_window_set_title(GTK_WINDOW(box), title);
     g_free(body);
     g_free(title);
-    gtk_dialog_run(GTK_DIALOG(box));
+    // A box closed by the window manager answers too (GTK_RESPONSE_DELETE_EVENT)
+    // and is only hidden, so that it is destroyed here, once.
+    Answer answer;
+    g_signal_connect(box, "response", G_CALLBACK(OnResponse), &answer);
+    g_signal_connect(box, "delete-event", G_CALLBACK(gtk_widget_hide_on_delete), nullptr);
+    gtk_widget_show(box);
+    gtkside::RunModal(&answer.done);
     gtk_widget_destroy(box);
     return IDOK;
 }

@@ -18,6 +18,9 @@ struct GlobalBlock {
     void* data;
 };
 
+// Where an installed program's data lies, from the folder the program is in.
+constexpr const char* kInstalledDataFolder = "../share/mottler/";
+
 int OpenForReading(const char* path) { return ::open(path, O_RDONLY | O_CLOEXEC); }
 
 // The folder the program was started from, with its final slash.
@@ -36,7 +39,10 @@ std::string ProgramFolder() {
 namespace platform {
 
 // A bare name is looked for in the working folder, then beside the program,
-// as the Windows open call looks for one.
+// as the Windows open call looks for one, and last in the data folder of an
+// installed program: share/mottler beside its bin/, found from where the
+// program is, so that a program started from a menu (working folder: home)
+// finds its picture under any prefix.
 HFILE OpenFile(const char* path, UINT style) {
     if (path == nullptr || style != OF_READ) {
         return HFILE_ERROR;
@@ -46,6 +52,9 @@ HFILE OpenFile(const char* path, UINT style) {
         const std::string folder = ProgramFolder();
         if (!folder.empty()) {
             file = OpenForReading((folder + path).c_str());
+        }
+        if (file < 0 && !folder.empty()) {
+            file = OpenForReading((folder + kInstalledDataFolder + path).c_str());
         }
     }
     return file < 0 ? HFILE_ERROR : file;

@@ -17,15 +17,23 @@ struct HDC__ {
 
 // A window: a GTK top-level window whose content is the client area. What the
 // window shows is kept in `pixels`, one persistent image surface of the
-// client area's size: the program draws into it and it is copied to the
-// screen, and an expose is repainted from it without the program.
+// content's size in screen pixels: the program draws into it and it is copied
+// to the screen one pixel to one pixel, and an expose is repainted from it
+// without the program.
 struct HWND__ {
     GtkWidget* widget;  // null once destroyed
     WNDPROC procedure;
     HBRUSH background;
+    // Every size and position here is in screen pixels, as on Windows,
+    // whatever the display's scale; GTK counts in logical pixels, the scale
+    // times fewer, and sizes the content in whole logical pixels.
     RECT rect;          // outer rectangle, screen coordinates
     int clientWidth;
     int clientHeight;
+    int contentWidth;   // the GTK content: the client area rounded up to
+    int contentHeight;  // whole logical pixels; the rest shows the background
+    int askedWidth;     // the client size last asked for, to know a content
+    int askedHeight;    // size GTK gives for it from one the user chose
     int frameWidth;     // outer size minus client size, as the window
     int frameHeight;    // manager gives them (0 without one)
     bool alive;
@@ -65,6 +73,12 @@ bool IsLive(HWND window);
 GtkWindow* OwnerWidget(HWND window);
 // Copies the rectangle of the window's pixels to the screen.
 void Show(HWND window, int x, int y, int width, int height);
+// Paints every window whose content is unknown by sending it WM_PAINT, as a
+// modal loop of the system dispatches the paints that are due.
+void PaintWaiting();
+// Runs GTK's main loop until `*done`, painting what is due before each wait:
+// the modal loop of a dialog or message box.
+void RunModal(const bool* done);
 // The colour of a live brush; false for anything else.
 bool BrushColour(HBRUSH brush, COLORREF* colour);
 

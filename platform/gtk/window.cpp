@@ -17,6 +17,14 @@
 // - Frames. GTK sizes a window's content, Windows the window with its frame:
 //   the frame is read from the window manager once the window is mapped, and
 //   every outer size is turned into a content size with it.
+// - Scale. On a scaled display GTK counts in logical pixels, each the scale
+//   factor's square of screen pixels. The program counts in screen pixels and
+//   draws one picture pixel to one screen pixel, as a Windows program that is
+//   aware of the display's scale does: every size, position and pointer
+//   coordinate is turned from logical pixels into screen pixels here, and
+//   pixels are shown unscaled. A client size that is no whole number of
+//   logical pixels gets a content one row or column larger, which shows the
+//   class background.
 #include <algorithm>
 #include <cstring>
 #include <deque>
@@ -28,6 +36,7 @@
 #include "platform/gtk/gtk_internal.h"
 
 #ifdef GDK_WINDOWING_X11
+#include <X11/Xatom.h>
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #endif
@@ -86,26 +95,115 @@ void Invalidate(HWND window) {
     window->needsErase = true;
 }
 
-// Makes the window's pixels the client area's size, keeping what the old
-// surface showed at the top-left; the rest is unknown until painted.
-void SetClientSize(HWND window, int width, int height) {
+// Screen pixels per logical pixel, each way: the window's own once it is on
+// the screen, the display's before.
+int ScaleOf(HWND window) {
+    GdkWindow* content = window->widget != nullptr ? gtk_widget_get_window(window->widget) : nullptr;
+    const int scale = content != nullptr ? gdk_window_get_scale_factor(content)
+                                         : gtk_widget_get_scale_factor(window->widget);
+    return std::max(scale, 1);
+}
+
+// Screen pixels as logical ones: a size rounded up, a position down.
+int LogicalSize(int size, int scale) { return (size + scale - 1) / scale; }
+int LogicalPosition(int position, int scale) {
+    return position >= 0 ? position / scale : -((-position + scale - 1) / scale);
+}
+
+// Makes the client area `width` x `height` screen pixels and the window's
+// pixels the content's size, keeping what the old surface showed at the
+// top-left; the rest is unknown until painted.
+void SetClientSize(HWND window, int width, int height, int contentWidth, int contentHeight) {
     width = std::max(width, 1);
     height = std::max(height, 1);
-    if (window->pixels != nullptr && width == window->clientWidth && height == window->clientHeight) {
+    contentWidth = std::max(contentWidth, width);
+    contentHeight = std::max(contentHeight, height);
+    if (window->pixels != nullptr && width == window->clientWidth && height == window->clientHeight &&
+        contentWidth == window->contentWidth && contentHeight == window->contentHeight) {
         return;
     }
-    cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height);
-    if (window->pixels != nullptr) {
-        cairo_t* copy = cairo_create(pixels);
-        cairo_set_source_surface(copy, window->pixels, 0, 0);
-        cairo_paint(copy);
-        cairo_destroy(copy);
-        cairo_surface_destroy(window->pixels);
+    if (window->pixels == nullptr || contentWidth != window->contentWidth || contentHeight != window->contentHeight) {
+        cairo_surface_t* pixels = cairo_image_surface_create(CAIRO_FORMAT_RGB24, contentWidth, contentHeight);
+        if (window->pixels != nullptr) {
+            cairo_t* copy = cairo_create(pixels);
+            cairo_set_source_surface(copy, window->pixels, 0, 0);
+            cairo_paint(copy);
+            cairo_destroy(copy);
+            cairo_surface_destroy(window->pixels);
+        }
+        window->pixels = pixels;
+        window->contentWidth = contentWidth;
+        window->contentHeight = contentHeight;
     }
-    window->pixels = pixels;
     window->clientWidth = width;
     window->clientHeight = height;
     Invalidate(window);
+}
+
+// Asks for a client area of `width` x `height` screen pixels: the content GTK
+// will give for it is that rounded up to whole logical pixels.
+void AskClientSize(HWND window, int width, int height) {
+    const int scale = ScaleOf(window);
+    window->askedWidth = std::max(width, 1);
+    window->askedHeight = std::max(height, 1);
+    SetClientSize(window, window->askedWidth, window->askedHeight,
+                  LogicalSize(window->askedWidth, scale) * scale, LogicalSize(window->askedHeight, scale) * scale);
+}
+
+// The content GTK gave, in screen pixels: for the size last asked for, the
+// client area is that size; for any other (the user's, or the window
+// manager's), the whole content.
+void TakeContentSize(HWND window, int contentWidth, int contentHeight) {
+    const int scale = ScaleOf(window);
+    const bool asked = LogicalSize(window->askedWidth, scale) * scale == contentWidth &&
+                       LogicalSize(window->askedHeight, scale) * scale == contentHeight;
+    SetClientSize(window, asked ? window->askedWidth : contentWidth, asked ? window->askedHeight : contentHeight,
+                  contentWidth, contentHeight);
+}
+
+// Where the window manager put the window's frame and how large it is, in
+// screen pixels: false when it cannot be told to the pixel.
+bool ReadScreenFrame(GdkWindow* content, GdkRectangle* frame, int* contentX, int* contentY) {
+#ifdef GDK_WINDOWING_X11
+    // GDK reports the frame in logical pixels, rounded; X tells it exactly.
+    if (GDK_IS_X11_WINDOW(content)) {
+        Display* display = GDK_WINDOW_XDISPLAY(content);
+        const ::Window id = GDK_WINDOW_XID(content);
+        ::Window child;
+        if (!XTranslateCoordinates(display, id, DefaultRootWindow(display), 0, 0, contentX, contentY, &child)) {
+            return false;
+        }
+        long extents[4] = {0, 0, 0, 0};  // left, right, top, bottom
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        const bool known = XGetWindowProperty(display, id, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4,
+                                              False, XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+                           type == XA_CARDINAL && format == 32 && count == 4;
+        if (known) {
+            std::memcpy(extents, data, sizeof extents);
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+        if (!known) {
+            return false;
+        }
+        frame->x = *contentX - static_cast<int>(extents[0]);
+        frame->y = *contentY - static_cast<int>(extents[2]);
+        frame->width = static_cast<int>(extents[0] + extents[1]);
+        frame->height = static_cast<int>(extents[2] + extents[3]);
+        return true;
+    }
+#else
+    (void)content;
+    (void)frame;
+    (void)contentX;
+    (void)contentY;
+#endif
+    return false;
 }
 
 // Reads where the window manager put the window and how large its frame is.
@@ -115,11 +213,27 @@ void ReadFrame(HWND window) {
         return;
     }
     GdkRectangle frame;
-    gdk_window_get_frame_extents(content, &frame);
-    window->frameWidth = std::max(frame.width - gdk_window_get_width(content), 0);
-    window->frameHeight = std::max(frame.height - gdk_window_get_height(content), 0);
+    int contentX = 0;
+    int contentY = 0;
+    if (ReadScreenFrame(content, &frame, &contentX, &contentY)) {
+        window->frameWidth = frame.width;
+        window->frameHeight = frame.height;
+    } else {
+        const int scale = ScaleOf(window);
+        gdk_window_get_frame_extents(content, &frame);
+        frame.x *= scale;
+        frame.y *= scale;
+        window->frameWidth = std::max(frame.width - gdk_window_get_width(content), 0) * scale;
+        window->frameHeight = std::max(frame.height - gdk_window_get_height(content), 0) * scale;
+    }
     window->rect = RECT{frame.x, frame.y, frame.x + window->clientWidth + window->frameWidth,
                         frame.y + window->clientHeight + window->frameHeight};
+}
+
+// A pointer position in the window, in screen pixels.
+LPARAM PointerAt(HWND window, double x, double y) {
+    const int scale = ScaleOf(window);
+    return MAKELPARAM(static_cast<int>(x * scale), static_cast<int>(y * scale));
 }
 
 gboolean OnDelete(GtkWidget*, GdkEvent*, gpointer data) {
@@ -134,7 +248,7 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
         return TRUE;
     }
     const bool press = event->type == GDK_BUTTON_PRESS;
-    const LPARAM where = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+    const LPARAM where = PointerAt(static_cast<HWND>(data), event->x, event->y);
     if (event->button == GDK_BUTTON_PRIMARY) {
         Post(static_cast<HWND>(data), press ? WM_LBUTTONDOWN : WM_LBUTTONUP, press ? MK_LBUTTON : 0, where);
     } else if (event->button == GDK_BUTTON_SECONDARY) {
@@ -145,7 +259,7 @@ gboolean OnButton(GtkWidget*, GdkEventButton* event, gpointer data) {
 
 gboolean OnMotion(GtkWidget*, GdkEventMotion* event, gpointer data) {
     HWND window = static_cast<HWND>(data);
-    const LPARAM where = MAKELPARAM(static_cast<int>(event->x), static_cast<int>(event->y));
+    const LPARAM where = PointerAt(window, event->x, event->y);
     // Moves still queued are merged, as Windows merges them.
     auto& queue = State().queue;
     if (!queue.empty() && queue.back().hwnd == window && queue.back().message == WM_MOUSEMOVE) {
@@ -187,8 +301,11 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
 
 gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
     HWND window = static_cast<HWND>(data);
-    const bool resized = event->width != window->clientWidth || event->height != window->clientHeight;
-    SetClientSize(window, event->width, event->height);
+    const int oldWidth = window->clientWidth;
+    const int oldHeight = window->clientHeight;
+    const int scale = ScaleOf(window);
+    TakeContentSize(window, event->width * scale, event->height * scale);
+    const bool resized = window->clientWidth != oldWidth || window->clientHeight != oldHeight;
     ReadFrame(window);
     if (resized) {
         Post(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->clientWidth, window->clientHeight));
@@ -203,9 +320,20 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
+// Paints the window's pixels one to one screen pixel into a context that
+// counts in logical pixels.
+void PaintUnscaled(cairo_t* cr, HWND window, int x, int y, int width, int height) {
+    const double scale = ScaleOf(window);
+    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
+    cairo_set_source_surface(cr, window->pixels, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, x, y, width, height);
+    cairo_fill(cr);
+}
+
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
-    cairo_set_source_surface(cr, static_cast<HWND>(data)->pixels, 0, 0);
-    cairo_paint(cr);
+    HWND window = static_cast<HWND>(data);
+    PaintUnscaled(cr, window, 0, 0, window->contentWidth, window->contentHeight);
     return TRUE;
 }
 
@@ -266,7 +394,7 @@ void Fill(HDC surface, COLORREF colour) {
     cairo_paint(fill);
     cairo_destroy(fill);
     if (!surface->paint) {
-        gtkside::Show(window, 0, 0, window->clientWidth, window->clientHeight);
+        gtkside::Show(window, 0, 0, window->contentWidth, window->contentHeight);
     }
 }
 
@@ -296,8 +424,10 @@ void Show(HWND window, int x, int y, int width, int height) {
     // them into an offscreen surface made for every frame and copy that,
     // which halves the frames a second of a large picture.
     if (GDK_IS_X11_WINDOW(content)) {
-        const int contentWidth = gdk_window_get_width(content);
-        const int contentHeight = gdk_window_get_height(content);
+        // The X window counts in screen pixels whatever GTK's scale.
+        const int scale = gdk_window_get_scale_factor(content);
+        const int contentWidth = gdk_window_get_width(content) * scale;
+        const int contentHeight = gdk_window_get_height(content) * scale;
         if (window->screen == nullptr) {
             window->screen = cairo_xlib_surface_create(GDK_WINDOW_XDISPLAY(content), GDK_WINDOW_XID(content),
                                                        GDK_VISUAL_XVISUAL(gdk_window_get_visual(content)),
@@ -315,7 +445,11 @@ void Show(HWND window, int x, int y, int width, int height) {
         return;
     }
 #endif
-    const cairo_rectangle_int_t area{x, y, width, height};
+    const int scale = ScaleOf(window);
+    const int left = LogicalPosition(x, scale);
+    const int top = LogicalPosition(y, scale);
+    const cairo_rectangle_int_t area{left, top, LogicalSize(x + width, scale) - left,
+                                     LogicalSize(y + height, scale) - top};
     // The region is kept between frames: the program draws the same
     // rectangle every time, and a frame then allocates nothing here.
     if (window->shownRegion == nullptr || std::memcmp(&area, &window->shownArea, sizeof area) != 0) {
@@ -326,11 +460,29 @@ void Show(HWND window, int x, int y, int width, int height) {
         window->shownArea = area;
     }
     GdkDrawingContext* frame = gdk_window_begin_draw_frame(content, window->shownRegion);
-    cairo_t* cr = gdk_drawing_context_get_cairo_context(frame);
-    cairo_set_source_surface(cr, window->pixels, 0, 0);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_fill(cr);
+    PaintUnscaled(gdk_drawing_context_get_cairo_context(frame), window, x, y, width, height);
     gdk_window_end_draw_frame(content, frame);
+}
+
+void PaintWaiting() {
+    for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
+        Send(window, WM_PAINT, 0, 0);
+        // A procedure that leaves the paint undone gets the default one, so
+        // that the loop moves on, as Windows validates such a window.
+        if (window->needsPaint) {
+            platform::ValidateRect(window, nullptr);
+        }
+    }
+}
+
+void RunModal(const bool* done) {
+    for (;;) {
+        PaintWaiting();
+        if (*done) {
+            return;
+        }
+        g_main_context_iteration(nullptr, TRUE);
+    }
 }
 
 }  // namespace gtkside
@@ -387,9 +539,10 @@ HWND CreateWindowExA(DWORD, LPCSTR className, LPCSTR caption, DWORD style, int x
     gtk_window_set_title(GTK_WINDOW(widget), DisplayText(caption).c_str());
     // Until the window manager tells the frame, the content takes the whole
     // size asked for.
-    SetClientSize(window, width, height);
-    gtk_window_set_default_size(GTK_WINDOW(widget), window->clientWidth, window->clientHeight);
-    gtk_window_move(GTK_WINDOW(widget), x, y);
+    AskClientSize(window, width, height);
+    const int scale = ScaleOf(window);
+    gtk_window_set_default_size(GTK_WINDOW(widget), window->contentWidth / scale, window->contentHeight / scale);
+    gtk_window_move(GTK_WINDOW(widget), LogicalPosition(x, scale), LogicalPosition(y, scale));
     State().windows.push_back(std::move(created));
 
     CREATESTRUCTA creation{creationData, nullptr, nullptr, nullptr, height, width, y, x,
@@ -413,7 +566,7 @@ HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
 }
 
 // The full-screen client area: the primary monitor's work area, without the
-// desktop's panels.
+// desktop's panels, in screen pixels.
 int GetSystemMetrics(int index) {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display != nullptr ? gdk_display_get_primary_monitor(display) : nullptr;
@@ -425,9 +578,10 @@ int GetSystemMetrics(int index) {
     }
     GdkRectangle area;
     gdk_monitor_get_workarea(monitor, &area);
+    const int scale = std::max(gdk_monitor_get_scale_factor(monitor), 1);
     switch (index) {
-        case SM_CXFULLSCREEN: return area.width;
-        case SM_CYFULLSCREEN: return area.height;
+        case SM_CXFULLSCREEN: return area.width * scale;
+        case SM_CYFULLSCREEN: return area.height * scale;
         default: return 0;
     }
 }
@@ -456,11 +610,12 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
     }
     const int oldWidth = window->clientWidth;
     const int oldHeight = window->clientHeight;
-    SetClientSize(window, width - window->frameWidth, height - window->frameHeight);
+    AskClientSize(window, width - window->frameWidth, height - window->frameHeight);
     window->rect = RECT{x, y, x + window->clientWidth + window->frameWidth,
                         y + window->clientHeight + window->frameHeight};
-    gtk_window_move(GTK_WINDOW(window->widget), x, y);
-    gtk_window_resize(GTK_WINDOW(window->widget), window->clientWidth, window->clientHeight);
+    const int scale = ScaleOf(window);
+    gtk_window_move(GTK_WINDOW(window->widget), LogicalPosition(x, scale), LogicalPosition(y, scale));
+    gtk_window_resize(GTK_WINDOW(window->widget), window->contentWidth / scale, window->contentHeight / scale);
     if (repaint) {
         Invalidate(window);
     }
@@ -621,7 +776,7 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
     if (!gtkside::IsLive(window) || paint == nullptr || paint->hdc != &window->paint) {
         return FALSE;
     }
-    gtkside::Show(window, 0, 0, window->clientWidth, window->clientHeight);
+    gtkside::Show(window, 0, 0, window->contentWidth, window->contentHeight);
     return TRUE;
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -129,6 +130,72 @@ TEST(GtkSide, BareNamesAreFoundInTheWorkingFolderThenBesideTheProgram) {
     ASSERT_EQ(chdir(previous), 0);
     rmdir(elsewhere);
     std::remove((folder + name).c_str());
+}
+
+// Writes `text` into a new file at `path`.
+void WriteFile(const std::string& path, const char* text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fputs(text, file);
+    std::fclose(file);
+}
+
+// The first byte of the file a bare name opens, or 0 when none opens.
+char FirstByteOf(const std::string& name) {
+    const HFILE file = platform::OpenFile(name.c_str(), OF_READ);
+    if (file == HFILE_ERROR) {
+        return 0;
+    }
+    char first = 0;
+    platform::_lread(file, &first, 1);
+    platform::_lclose(file);
+    return first;
+}
+
+// The three places in order: the working folder, beside the program, then
+// the installed data folder share/mottler one level above the program's
+// folder. Each copy holds a different first byte, and each is taken away in
+// turn to uncover the next.
+TEST(GtkSide, BareNamesAreFoundInTheWorkingFolderBesideTheProgramThenInTheDataFolder) {
+    char program[4096];
+    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
+    ASSERT_GT(length, 0);
+    const std::string self(program, static_cast<std::size_t>(length));
+    const std::string folder = self.substr(0, self.find_last_of('/') + 1);
+    const std::string share = folder + "../share";
+    const std::string data = share + "/mottler";
+    const bool shareExisted = access(share.c_str(), F_OK) == 0;
+    const bool dataExisted = access(data.c_str(), F_OK) == 0;
+    mkdir(share.c_str(), 0755);
+    mkdir(data.c_str(), 0755);
+    const std::string name = "gtk-side-search-" + std::to_string(getpid()) + ".bin";
+    char working[] = "/tmp/gtk-side-test-XXXXXX";
+    ASSERT_NE(mkdtemp(working), nullptr);
+    char previous[4096];
+    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
+    ASSERT_EQ(chdir(working), 0);
+    WriteFile(std::string(working) + "/" + name, "W");
+    WriteFile(folder + name, "B");
+    WriteFile(data + "/" + name, "D");
+
+    EXPECT_EQ(FirstByteOf(name), 'W');
+    std::remove((std::string(working) + "/" + name).c_str());
+    EXPECT_EQ(FirstByteOf(name), 'B');
+    std::remove((folder + name).c_str());
+    EXPECT_EQ(FirstByteOf(name), 'D');
+    // A name with a folder is opened as it stands, never in the data folder.
+    EXPECT_EQ(FirstByteOf("./" + name), 0);
+    std::remove((data + "/" + name).c_str());
+    EXPECT_EQ(FirstByteOf(name), 0);
+
+    ASSERT_EQ(chdir(previous), 0);
+    rmdir(working);
+    if (!dataExisted) {
+        rmdir(data.c_str());
+    }
+    if (!shareExisted) {
+        rmdir(share.c_str());
+    }
 }
 
 TEST(GtkSide, GlobalBlocksAreZeroedAndCountTheirLocks) {
