@@ -85,3 +85,19 @@ def make_bmp(path, width, height, variant=0, flat=False):
     rows = make_pixels(width, height, variant, flat)
     write_bmp(path, rows)
     return rows
+
+
+def read_bmp(path):
+    """Display-order pixels of an uncompressed bottom-up 24-bit bitmap file."""
+    with open(path, 'rb') as source:
+        data = source.read()
+    offset, = struct.unpack_from('<I', data, 10)
+    width, height, _, depth = struct.unpack_from('<iiHH', data, 18)
+    if depth != 24 or width <= 0 or height <= 0:
+        raise ValueError(f'{path}: not a bottom-up 24-bit bitmap')
+    rows = []
+    for y in range(height):
+        start = offset + (height - 1 - y) * stride(width)
+        rows.append([(data[start + 3 * x + 2], data[start + 3 * x + 1], data[start + 3 * x])
+                     for x in range(width)])
+    return rows

@@ -345,6 +345,11 @@ class Capture:
     def all_white(self):
         return self.raw == bytes(WHITE) * (self.width * self.height)
 
+    def not_white_outside(self, left, top, right, bottom):
+        """How many pixels outside the given rectangle are not white."""
+        return sum(1 for y in range(self.height) for x in range(self.width)
+                   if not (left <= x < right and top <= y < bottom) and self.pixel(x, y) != WHITE)
+
     def colours_outside(self, rows):
         """How many pixels show a colour the picture's file does not have."""
         allowed = {bytes(colour) for row in rows for colour in row}
@@ -478,6 +483,20 @@ def missing_default(session):
     except Failure:
         raise Failure(f'client area {session.geometry(window)[2:]} does not belong to a '
                       '640 x 480 window')
+    # Behind the message the window shows its white background from the
+    # start, as the modal loop paints it; only where the box (with its frame)
+    # lies over it may anything else show.
+    box = session.window_titled(ERROR_CAPTION)
+
+    def white_behind():
+        main, over = session.geometry(window), session.geometry(box)
+        margin = 40
+        left, top = over[0] - main[0] - margin, over[1] - main[1] - margin
+        shown = session.capture(window, 'behind-message')
+        return shown.not_white_outside(left, top, left + over[2] + 2 * margin,
+                                       top + over[3] + 2 * margin) == 0
+    wait_for('the window behind the message to be white', white_behind, WINDOW_DEADLINE,
+             interval=0.5)
     dismiss_error(session)
     # Once the program is idle it has done all that OK leads to.
     wait_idle(session, 'the program to wait, idle, without a picture')
@@ -630,9 +649,77 @@ def inert_inputs(session):
     expect_showing(session, window, rows, 'after-inputs')
 
 
+def scaled_display(session):
+    """On a display scaled twice (GDK_SCALE=2) the picture is shown one file
+    pixel to one screen pixel: the client area is its size in screen pixels
+    (an odd width and height get one more column and row, white), the ring is
+    the file's pixel for pixel, and it dissolves. A click still opens the
+    dialog, and a picture chosen there is fitted the same way."""
+    session.env['GDK_SCALE'] = '2'
+    _, rows = session.picture('mottle.bmp', 401, 301)
+    session.start_program()
+    window = session.wait_main_window('mottle.bmp')
+    expect_scaled_showing(session, window, rows, 'scaled')
+    path, second = session.picture('second.bmp', 360, 220, variant=2)
+    choose_in_dialog(session, path)
+    wait_for('the caption to become the path', lambda: session.caption() == path,
+             WINDOW_DEADLINE)
+    expect_scaled_showing(session, window, second, 'scaled-second')
+
+
+scaled_display.native_only = True
+
+
+def expect_scaled_showing(session, window, rows, label):
+    """As expect_showing, on a display scaled twice: the content is the
+    picture's size rounded up to whole logical pixels, the rest white."""
+    width, height = len(rows[0]), len(rows)
+    content = (width + width % 2, height + height % 2)
+    try:
+        wait_for('the window to be fitted to the picture',
+                 lambda: session.geometry(window)[2:] == content, WINDOW_DEADLINE)
+    except Failure:
+        raise Failure(f'content {session.geometry(window)[2:]}, expected {content}')
+    first = session.capture(window, f'{label}-a')
+    mismatches = first.ring_mismatches(rows)
+    check(not mismatches, f'outer ring differs from the file at {mismatches[:5]}')
+    strays = first.not_white_outside(0, 0, width, height)
+    check(strays == 0, f'{strays} pixels beyond the picture are not white')
+    second = wait_for('the picture to change', lambda: (
+        lambda c: c if c.differing(first) > 0 else None)(
+            session.capture(window, f'{label}-b')), SETTLE_DEADLINE, interval=0.5)
+    mismatches = second.ring_mismatches(rows)
+    check(not mismatches, f'outer ring changed at {mismatches[:5]}')
+
+
+def installed_from_any_folder(session):
+    """Installed into a folder of its own (cmake --install with DESTDIR) and
+    started there from an unrelated empty working folder, the program opens
+    the picture it installed with itself."""
+    build = os.path.dirname(session.exe)
+    root = os.path.join(session.dir, 'root')
+    result = subprocess.run(['cmake', '--install', build, '--prefix', '/usr'],
+                            env=dict(os.environ, DESTDIR=root), stdout=session.log,
+                            stderr=session.log, timeout=WINDOW_DEADLINE)
+    check(result.returncode == 0, 'cmake --install failed')
+    program = os.path.join(root, 'usr', 'bin', 'mottler')
+    check(os.access(program, os.X_OK), 'no usr/bin/mottler installed')
+    empty = os.path.join(session.dir, 'empty')
+    os.makedirs(empty)
+    session.program = subprocess.Popen([program], cwd=empty, env=session.env,
+                                       stdout=session.log, stderr=session.log)
+    window = session.wait_main_window('mottle.bmp')
+    check(session.window_titled(ERROR_CAPTION) is None, 'the error message is shown')
+    rows = pictures.read_bmp(os.path.join(root, 'usr', 'share', 'mottler', 'mottle.bmp'))
+    expect_showing(session, window, rows, 'installed')
+
+
+installed_from_any_folder.native_only = True
+
+
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
              click_cancel_reloads, long_path, unicode_name, default_from_deep_folder,
-             inert_inputs]
+             inert_inputs, scaled_display, installed_from_any_folder]
 
 
 def free_display(start):
@@ -687,7 +774,8 @@ def main():
         env = wine_environment()
         if args.locale:
             env['LANG'] = args.locale
-    chosen = [s for s in SCENARIOS if args.only is None or s.__name__ in args.only]
+    chosen = [s for s in SCENARIOS if (args.only is None or s.__name__ in args.only) and
+              (args.native or not getattr(s, 'native_only', False))]
     passed = failed = 0
     summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')
 
