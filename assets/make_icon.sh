@@ -21,10 +21,6 @@ if [[ ! -x $steps_tool ]]; then
   fi
   cmake --build build/host --target mottle-steps -j 2 >/dev/null
 fi
-# ImageMagick's own convert: a stand-in of that name may come first on PATH.
-convert=convert
-[[ -x /usr/bin/convert ]] && convert=/usr/bin/convert
-
 seed=20261207
 steps=400
 work=$(mktemp -d)
@@ -32,16 +28,16 @@ trap 'rm -rf "$work"' EXIT
 
 "$steps_tool" assets/mottle.bmp "$seed" "$steps" "$work/dissolved.bmp"
 # 512 x 384: the square between x = 64 and 448 holds all four shapes' blots.
-"$convert" "$work/dissolved.bmp" -crop 384x384+64+0 +repage "$work/square.png"
+convert "$work/dissolved.bmp" -crop 384x384+64+0 +repage "$work/square.png"
 
 # No time stamps or other metadata in the files, so they only change when
 # the picture does.
-plain=(-strip -define png:exclude-chunks=date,time)
+plain=(-strip -define "png:exclude-chunks=date,time")
 for size in 16 22 24 32 48 64 128 256; do
-  "$convert" "$work/square.png" -filter Lanczos -resize "${size}x${size}" \
+  convert "$work/square.png" -filter Lanczos -resize "${size}x${size}" \
     "${plain[@]}" "PNG32:assets/icons/mottler-$size.png"
 done
 # Windows picks the size it needs from one file: the list's sizes, the
 # largest stored as PNG.
-"$convert" assets/icons/mottler-{16,32,48,256}.png assets/icons/mottler.ico
+convert assets/icons/mottler-{16,32,48,256}.png assets/icons/mottler.ico
 ls -l assets/icons

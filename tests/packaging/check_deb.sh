@@ -37,8 +37,8 @@ sizes=(16 22 24 32 48 64 128 256)
 paths=(
   ./usr/bin/mottler
   ./usr/share/mottler/mottle.bmp
-  ./usr/share/applications/$id.desktop
-  ./usr/share/metainfo/$id.metainfo.xml
+  "./usr/share/applications/$id.desktop"
+  "./usr/share/metainfo/$id.metainfo.xml"
   ./usr/share/man/man1/mottler.1.gz
   ./usr/share/doc/mottler/copyright
   ./usr/share/doc/mottler/changelog.gz
@@ -71,8 +71,9 @@ docs=$tree/usr/share/doc/mottler
 # Machine-readable copyright naming the MIT (Expat) licence for every file.
 grep -qs '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$docs/copyright" ||
   fail "copyright is not in the machine-readable format"
-grep -qs '^Files: \*$' "$docs/copyright" && grep -qs '^License: Expat$' "$docs/copyright" ||
+if ! grep -qs '^Files: \*$' "$docs/copyright" || ! grep -qs '^License: Expat$' "$docs/copyright"; then
   fail "copyright does not put every file under the Expat (MIT) licence"
+fi
 # Compressed without a name or time stamp (gzip -n): the header's flags
 # (byte 3) and time (bytes 4 to 7) are zero.
 for gz in "$tree/usr/share/man/man1/mottler.1.gz" "$docs/changelog.gz"; do

@@ -26,10 +26,10 @@ fi
 sizes=(16 22 24 32 48 64 128 256)
 expected=(
   bin/mottler
-  share/applications/$id.desktop
+  "share/applications/$id.desktop"
   share/doc/mottler/LICENSE
   share/man/man1/mottler.1
-  share/metainfo/$id.metainfo.xml
+  "share/metainfo/$id.metainfo.xml"
   share/mottler/mottle.bmp
 )
 for size in "${sizes[@]}"; do
@@ -104,8 +104,10 @@ grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" |
 grep -q '<project_license>MIT</project_license>' "$metainfo" || fail "the metadata names no MIT licence"
 # The newest release is listed first.
 release=$(grep -m1 -o '<release version="[^"]*" date="[^"]*"' "$metainfo")
-release_version=$(sed 's/.*version="\([^"]*\)".*/\1/' <<<"$release")
-release_date=$(sed 's/.*date="\([^"]*\)".*/\1/' <<<"$release")
+release_version='' release_date=''
+if [[ $release =~ version=\"([^\"]*)\"\ date=\"([^\"]*)\" ]]; then
+  release_version=${BASH_REMATCH[1]} release_date=${BASH_REMATCH[2]}
+fi
 [[ $release_version == "$version" ]] ||
   fail "the metadata's newest release is ${release_version:-none}, the project's version $version"
 
