@@ -34,9 +34,13 @@ scripts/check-sanitized.sh build/asan
 echo "== build/fuzz"
 scripts/fuzz.sh --runs 20000
 
-# The native Linux program on GTK 3, and the end-to-end scenarios driving it
-# in virtual displays.
+# The native Linux program on GTK 3, the end-to-end scenarios driving it in
+# virtual displays and its installed tree.
 configure_build_test linux -DMOTTLER_PLATFORM=gtk
+# Its Debian package: the control fields, the files, and lintian's verdict.
+cmake --build build/linux --target package >/dev/null
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/linux/CMakeCache.txt)
+tests/packaging/check_deb.sh "build/linux/mottler_${version}_$(dpkg --print-architecture).deb" "$version"
 
 # 32-bit Windows, cross-compiled with MinGW-w64.
 echo "== build/win32"
@@ -47,7 +51,7 @@ cmake --build build/win32 -j "$jobs"
 cmake --build build/win32 --target package >/dev/null
 archive=build/win32/mottler-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)-win32.zip
 listing=$(cmake -E tar tf "$archive")
-for file in mottler.exe mottle.bmp README.txt; do
+for file in mottler.exe mottle.bmp README.txt LICENSE.txt; do
   grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
 done
 # The Windows build's tests: the executable's imports, the engine tests under

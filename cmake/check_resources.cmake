@@ -1,7 +1,8 @@
-# Fails unless EXECUTABLE carries the manifest and version information the
-# program is built with: read back from its resource section, not from the
-# files they were made from.
-# Usage: cmake -DOBJCOPY=<objcopy> -DEXECUTABLE=<exe> -DVERSION=<x.y.z> -P check_resources.cmake
+# Fails unless EXECUTABLE carries the manifest, version information and file
+# icon the program is built with: read back from its resource section, not
+# from the files they were made from.
+# Usage: cmake -DOBJCOPY=<objcopy> -DOBJDUMP=<objdump> -DEXECUTABLE=<exe> -DVERSION=<x.y.z>
+#              -P check_resources.cmake
 cmake_minimum_required(VERSION 3.16)
 get_filename_component(section "${EXECUTABLE}.rsrc" ABSOLUTE)
 execute_process(COMMAND ${OBJCOPY} -O binary --only-section=.rsrc ${EXECUTABLE} ${section}
@@ -48,4 +49,147 @@ foreach(pair IN ITEMS "ProductName;MOTTLER" "FileVersion;${VERSION}" "ProductVer
     message(FATAL_ERROR "${name} is \"${found}\", expected \"${value}\"")
   endif()
 endforeach()
-message(STATUS "manifest and version ${VERSION} found")
+
+# The file icon: Explorer shows the first icon group (resource type 14) of
+# the file, whose images are icon resources (type 3) of their own. The
+# resource directory is walked as Windows walks it: a table of types, each
+# pointing to a table of names, each to a table of languages, each to a leaf
+# with the data's address (relative to the image) and size.
+file(READ ${section} rsrc HEX)
+string(LENGTH "${rsrc}" rsrc_digits)
+
+# Reads the little-endian unsigned number of BYTES bytes at OFFSET.
+function(read_number offset bytes out)
+  math(EXPR end "2 * (${offset} + ${bytes})")
+  if(end GREATER rsrc_digits)
+    message(FATAL_ERROR "the resource section of ${EXECUTABLE} ends before byte ${offset} + ${bytes}")
+  endif()
+  set(value 0)
+  math(EXPR last "${bytes} - 1")
+  foreach(i RANGE ${last})
+    math(EXPR at "2 * (${offset} + ${i})")
+    string(SUBSTRING "${rsrc}" ${at} 2 byte)
+    math(EXPR value "${value} + (0x${byte} << (8 * ${i}))")
+  endforeach()
+  set(${out} ${value} PARENT_SCOPE)
+endfunction()
+
+# The table at OFFSET: the list of "id:offset" of its numbered entries, the
+# offsets with the high bit (which marks a subtable) cleared.
+function(read_table offset out)
+  read_number(${offset}+12 2 named)
+  read_number(${offset}+14 2 numbered)
+  set(entries "")
+  if(numbered GREATER 0)
+    math(EXPR last "${numbered} - 1")
+    foreach(i RANGE ${last})
+      math(EXPR entry "${offset} + 16 + 8 * (${named} + ${i})")
+      read_number(${entry} 4 id)
+      read_number(${entry}+4 4 target)
+      math(EXPR target "${target} & 0x7fffffff")
+      list(APPEND entries "${id}:${target}")
+    endforeach()
+  endif()
+  set(${out} "${entries}" PARENT_SCOPE)
+endfunction()
+
+# The subtable of the entry with ID in the table at OFFSET, or -1.
+function(find_entry offset id out)
+  read_table(${offset} entries)
+  set(found -1)
+  foreach(entry IN LISTS entries)
+    string(REPLACE ":" ";" pair "${entry}")
+    list(GET pair 0 entry_id)
+    if(entry_id EQUAL id)
+      list(GET pair 1 found)
+      break()
+    endif()
+  endforeach()
+  set(${out} ${found} PARENT_SCOPE)
+endfunction()
+
+# The leaf of a resource's first language at the name table NAMES' entry:
+# its data's offset in the section and its size.
+execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE} OUTPUT_VARIABLE headers RESULT_VARIABLE status)
+if(NOT status EQUAL 0 OR NOT headers MATCHES "Entry 2 ([0-9a-fA-F]+) [0-9a-fA-F]+ Resource Directory")
+  message(FATAL_ERROR "${OBJDUMP} found no resource directory in ${EXECUTABLE}")
+endif()
+set(section_address 0x${CMAKE_MATCH_1})
+function(read_leaf languages data_out size_out)
+  read_table(${languages} entries)
+  list(LENGTH entries count)
+  if(count EQUAL 0)
+    message(FATAL_ERROR "a resource of ${EXECUTABLE} has no language")
+  endif()
+  list(GET entries 0 entry)
+  string(REGEX REPLACE "^.*:" "" leaf "${entry}")
+  read_number(${leaf} 4 address)
+  read_number(${leaf}+4 4 size)
+  math(EXPR data "${address} - ${section_address}")
+  set(${data_out} ${data} PARENT_SCOPE)
+  set(${size_out} ${size} PARENT_SCOPE)
+endfunction()
+
+read_table(0 types)
+set(first_group "")
+foreach(entry IN LISTS types)
+  string(REPLACE ":" ";" pair "${entry}")
+  list(GET pair 0 type)
+  if(type EQUAL 14)
+    list(GET pair 1 groups)
+    read_table(${groups} group_entries)
+    list(GET group_entries 0 first_group)
+  endif()
+endforeach()
+if(first_group STREQUAL "")
+  message(FATAL_ERROR "${EXECUTABLE} has no icon group: Explorer would show a default icon")
+endif()
+find_entry(0 3 icons)
+if(icons LESS 0)
+  message(FATAL_ERROR "${EXECUTABLE} has an icon group but no icon images")
+endif()
+
+# The group: a 6-byte header (0, type 1, count), then 14 bytes an image:
+# width, height (0 for 256), colours, 0, planes, bits per pixel, bytes, id.
+string(REGEX REPLACE "^.*:" "" group_languages "${first_group}")
+read_leaf(${group_languages} group group_size)
+read_number(${group}+2 2 group_type)
+read_number(${group}+4 2 image_count)
+math(EXPR expected_size "6 + 14 * ${image_count}")
+if(NOT group_type EQUAL 1 OR image_count EQUAL 0 OR NOT group_size EQUAL expected_size)
+  message(FATAL_ERROR "the icon group of ${EXECUTABLE} is malformed: type ${group_type}, "
+          "${image_count} images in ${group_size} bytes")
+endif()
+set(sizes "")
+math(EXPR last "${image_count} - 1")
+foreach(i RANGE ${last})
+  math(EXPR image "${group} + 6 + 14 * ${i}")
+  read_number(${image} 1 width)
+  read_number(${image}+1 1 height)
+  read_number(${image}+8 4 bytes)
+  read_number(${image}+12 2 id)
+  if(width EQUAL 0)
+    set(width 256)
+  endif()
+  if(height EQUAL 0)
+    set(height 256)
+  endif()
+  if(NOT width EQUAL height)
+    message(FATAL_ERROR "the icon of ${EXECUTABLE} has a ${width} x ${height} image; all are square")
+  endif()
+  find_entry(${icons} ${id} image_languages)
+  if(image_languages LESS 0)
+    message(FATAL_ERROR "the ${width} px image of the icon of ${EXECUTABLE} (icon ${id}) is missing")
+  endif()
+  read_leaf(${image_languages} data size)
+  if(NOT size EQUAL bytes)
+    message(FATAL_ERROR "icon ${id} of ${EXECUTABLE} has ${size} bytes, its group says ${bytes}")
+  endif()
+  list(APPEND sizes ${width})
+endforeach()
+foreach(size IN ITEMS 16 32 48 256)
+  if(NOT size IN_LIST sizes)
+    message(FATAL_ERROR "the icon of ${EXECUTABLE} has no ${size} px image; it has ${sizes}")
+  endif()
+endforeach()
+message(STATUS "manifest, version ${VERSION} and an icon of ${sizes} px found")

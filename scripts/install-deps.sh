@@ -19,12 +19,15 @@ wine=(cmake make g++-mingw-w64-i686-posix wine wine32:i386 locales)
 display=(xvfb openbox wmctrl x11-utils imagemagick fonts-ipafont-gothic)
 # The host builds and their tests, the sanitizers and the fuzzer, the test
 # libraries (GoogleTest's sources also for the Windows build), the source
-# fetch for the Windows benchmark, and driving windows by input (xmodmap
-# gives the typed characters keys of their own).
+# fetch for the Windows benchmark, driving windows by input (xmodmap gives
+# the typed characters keys of their own), and making and checking the
+# Debian package and the installed tree (dpkg-shlibdeps, file, lintian, the
+# desktop entry's and AppStream's validators, man).
 tests=(
   g++ binutils clang libclang-rt-14-dev valgrind
   googletest libgtest-dev libbenchmark-dev dpkg-dev
   xdotool x11-xserver-utils xauth python3
+  file lintian desktop-file-utils appstream man-db
 )
 case ${1:-} in
   run) packages=("${native[@]}" "${display[@]}") ;;
