@@ -55,3 +55,28 @@ headless_gtk_env() {
   export GDK_BACKEND=x11 NO_AT_BRIDGE=1 GTK_USE_PORTAL=0 GSETTINGS_BACKEND=memory
   unset DBUS_SESSION_BUS_ADDRESS WAYLAND_DISPLAY
 }
+
+# x_session COMMAND...: the virtual X session of tests/e2e/xsession.py, the
+# one the end-to-end tests use: start, stop, wait-window, close, capture,
+# wait-exit (see its usage).
+x_session() {
+  python3 "$mottler_root/tests/e2e/xsession.py" "$@"
+}
+
+# start_virtual_display FIRST SIZE: an Xvfb display of SIZE (WIDTHxHEIGHT)
+# on the first free number from FIRST on, with a window manager. Exports
+# DISPLAY; the processes' ids go into XVFB_PID and WM_PID.
+start_virtual_display() {
+  local started
+  started=$(x_session start --first "$1" --size "$2") || return 1
+  eval "$started"
+  export DISPLAY
+}
+
+# end_virtual_display: ends the window manager and the display, if started.
+end_virtual_display() {
+  if [[ -n ${WM_PID:-}${XVFB_PID:-} ]]; then
+    x_session stop ${WM_PID:-} ${XVFB_PID:-}
+  fi
+  WM_PID= XVFB_PID=
+}

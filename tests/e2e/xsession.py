@@ -5,8 +5,8 @@ and cannot be closed, and no window gets a frame), and what is done there:
 windows listed by process, their geometry, focus, clicks and keys, captures.
 Every wait polls with a deadline.
 
-The end-to-end scenarios use it as a module; scripts use it from the
-command line:
+The end-to-end scenarios use it as a module. Shell scripts use it from the
+command line (scripts/lib.sh wraps it):
 
   xsession.py start --first N --size WxH   starts a session that outlives the
         command and prints DISPLAY=:n XVFB_PID=p WM_PID=q, for eval
