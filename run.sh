@@ -15,6 +15,7 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$PWD
+source scripts/lib.sh
 
 case ${1:-} in
   "") wine=0 ;;
@@ -36,9 +37,7 @@ else
   configure=(-DMOTTLER_PLATFORM=gtk)
   screenshot=$root/build/mottler-screenshot.png
 fi
-if [[ ! -f $build/CMakeCache.txt ]]; then
-  cmake -S . -B "$build" "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-fi
+configure_if_missing "$build" "${configure[@]}" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
 cmake --build "$build" --target mottler -j "$(nproc)" >/dev/null
 folder=$root/$build
 
@@ -56,8 +55,7 @@ if [[ -n ${DISPLAY:-} ]]; then
 fi
 
 # --- no display: a virtual one, a screenshot, then everything ended ---------
-source scripts/virtual-display.sh
-xvfb= wm= program=
+program=
 cleanup() {
   if [[ -n $program ]] && kill -0 "$program" 2>/dev/null; then
     kill "$program" 2>/dev/null || true
@@ -66,7 +64,7 @@ cleanup() {
   # Wine's own processes of this prefix end by themselves once the program
   # is gone; wait for them, with a deadline.
   if ((wine)); then
-    timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
+    wait_wine_server 30 || true
   fi
   end_virtual_display
 }
@@ -75,19 +73,23 @@ start_virtual_display 99 1024x768
 
 cd "$folder"
 # A virtual display has no desktop services for GTK to reach.
-NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory "${program_command[@]}" >/dev/null 2>&1 &
+if ((wine)); then
+  "${program_command[@]}" >/dev/null 2>&1 &
+else
+  (headless_gtk_env && exec "${program_command[@]}") >/dev/null 2>&1 &
+fi
 program=$!
 cd "$root"
 
-wait_until 120 "the program's window" has_main_window
+window=$(x_session wait-window --pid "$program" --caption mottle.bmp --timeout 120)
 sleep "${MOTTLER_RUN_SECONDS:-5}"
 
-import -frame -window "$(main_window)" "$screenshot"
+x_session capture --frame "$window" "$screenshot"
 echo "$screenshot"
 
 # Close the window as a person would and let the program end by itself.
-wmctrl -i -c "$(main_window)"
-wait_until 30 "the program to end" program_ended
+x_session close "$window"
+x_session wait-exit --pid "$program" --timeout 30
 status=0
 wait "$program" || status=$?
 program=

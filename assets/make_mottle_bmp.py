@@ -9,8 +9,10 @@ Usage: python3 make_mottle_bmp.py [output path]   (default: mottle.bmp here)
 import colorsys
 import math
 import os
-import struct
 import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', 'tools'))
+from bitmap_writer import bitmap_bytes  # noqa: E402
 
 WIDTH, HEIGHT = 512, 384
 
@@ -62,29 +64,11 @@ def pixel(x, y):
     return background(x, y)
 
 
-def bitmap():
-    stride = (3 * WIDTH + 3) // 4 * 4
-    rows = []
-    for y in range(HEIGHT - 1, -1, -1):  # bottom row first
-        row = bytearray()
-        for x in range(WIDTH):
-            r, g, b = pixel(x, y)
-            row += bytes((b, g, r))
-        row += bytes(stride - len(row))
-        rows.append(bytes(row))
-    data = b"".join(rows)
-    offset = 14 + 40
-    file_header = struct.pack("<2sIHHI", b"BM", offset + len(data), 0, 0, offset)
-    info_header = struct.pack("<IiiHHIIiiII", 40, WIDTH, HEIGHT, 1, 24, 0, len(data),
-                              2835, 2835, 0, 0)
-    return file_header + info_header + data
-
-
 def main():
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(
         os.path.dirname(os.path.abspath(__file__)), "mottle.bmp")
     with open(out, "wb") as f:
-        f.write(bitmap())
+        f.write(bitmap_bytes(WIDTH, HEIGHT, pixel))
     print(out)
 
 

@@ -8,10 +8,11 @@
 # is given or built yet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/lib.sh
 
 steps_tool=${1:-build/host/mottle-steps}
 if [[ ! -x $steps_tool ]]; then
-  cmake -S . -B build/host -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  configure_if_missing build/host -DCMAKE_BUILD_TYPE=RelWithDebInfo
   cmake --build build/host --target mottle-steps -j 2 >/dev/null
 fi
 

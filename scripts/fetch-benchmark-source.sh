@@ -6,7 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts=$PWD/scripts
-source "$scripts/as-root.sh"
+source "$scripts/lib.sh"
 
 deps=build/_deps
 find_source() {
@@ -25,9 +25,7 @@ if [[ -z "$found" ]]; then
     entry=/etc/apt/sources.list.d/mottler-debian-src.sources
     if [[ ! -f $entry ]]; then
       codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
-      mirror=$("$scripts/debian-mirror.sh")
-      printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$mirror" "$codename" | as_root tee "$entry" >/dev/null
+      add_debian_source "$entry" deb-src "$codename"
     fi
     as_root apt-get update -qq
     fetch

@@ -17,19 +17,16 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/lib.sh
 seconds=${1:-10}
 settle=2
 sizes=(640x480 1920x1080)
 
 echo "== building"
-if [[ ! -f build/win32/CMakeCache.txt ]]; then
-  cmake -S . -B build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
-    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF >/dev/null
-fi
-if [[ ! -f build/linux/CMakeCache.txt ]]; then
-  cmake -S . -B build/linux -DMOTTLER_PLATFORM=gtk -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DBUILD_TESTING=OFF >/dev/null
-fi
+configure_if_missing build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_TESTING=OFF
+configure_if_missing build/linux -DMOTTLER_PLATFORM=gtk -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DBUILD_TESTING=OFF
 cmake --build build/win32 --target mottler mottler-drawonly -j "$(nproc)" >/dev/null
 cmake --build build/linux --target mottler mottler-drawonly mottle-frame-count -j "$(nproc)" >/dev/null
 source scripts/wine-env.sh
@@ -45,14 +42,13 @@ pictures.make_bmp(sys.argv[1], int(sys.argv[2]), int(sys.argv[3]))' \
     "$work/$size/mottle.bmp" "${size%x*}" "${size#*x}"
 done
 
-source scripts/virtual-display.sh
-xvfb= wm= program=
+program=
 cleanup() {
   if [[ -n $program ]]; then
     kill "$program" 2>/dev/null || true
     wait "$program" 2>/dev/null || true
   fi
-  timeout 30 wineserver --wait 2>/dev/null || wineserver --kill 2>/dev/null || true
+  wait_wine_server 30 || true
   end_virtual_display
 }
 trap cleanup EXIT
@@ -68,18 +64,18 @@ run_one() {
   if [[ $kind == win32 ]]; then
     WINEDEBUG=+timestamp,trace+dib wine "./$name" >/dev/null 2>"$log" &
   else
-    MOTTLER_FRAME_LOG=$log LD_PRELOAD=$root/build/linux/libmottle-frame-count.so \
-      NO_AT_BRIDGE=1 GSETTINGS_BACKEND=memory "./$name" >/dev/null 2>&1 &
+    (headless_gtk_env && MOTTLER_FRAME_LOG=$log LD_PRELOAD=$root/build/linux/libmottle-frame-count.so \
+      exec "./$name") >/dev/null 2>&1 &
   fi
   program=$!
   cd "$root"
-  wait_until 300 "the window of $name" has_main_window
+  window=$(x_session wait-window --pid "$program" --caption mottle.bmp --timeout 300)
   sleep "$((settle + seconds + 1))"
-  wmctrl -i -c "$(main_window)"
-  wait_until 60 "$name to end" program_ended
+  x_session close "$window"
+  x_session wait-exit --pid "$program" --timeout 60
   wait "$program" || true
   program=
-  [[ $kind == win32 ]] && timeout 60 wineserver --wait
+  [[ $kind == win32 ]] && wait_wine_server 60
   # Frame times in seconds, and what they were drawn on: Wine's trace lines
   # begin with the time and name the device drawn to (its own start-up draws
   # on others; the window's is the one drawn to most), the frame counter

@@ -7,7 +7,7 @@
 # Debian 12 machine can run ./run.sh, ./run.sh --wine or ./test.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/as-root.sh"
+source "$here/lib.sh"
 
 # The native program: the compiler and GTK 3.
 native=(cmake make g++ pkg-config libgtk-3-dev)
@@ -80,9 +80,7 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
   if ! "$qemu" --version 2>/dev/null | grep -Eq 'version ([1-9][0-9])\.'; then
     backports=/etc/apt/sources.list.d/mottler-bookworm-backports.sources
     if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
-      mirror=$("$here/debian-mirror.sh")
-      printf 'Types: deb\nURIs: %s\nSuites: bookworm-backports\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-        "$mirror" | as_root tee "$backports" >/dev/null
+      add_debian_source "$backports" deb bookworm-backports
     fi
     as_root apt-get update -qq
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \

@@ -2,7 +2,7 @@
 # working tree (build/wineprefix unless MOTTLER_WINEPREFIX names another),
 # quiet Wine, no offers to install Wine's .NET or HTML runtimes, and the
 # Japanese locale so that the program's Shift_JIS texts read as Japanese.
-mottler_root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$(dirname "${BASH_SOURCE[0]}")/lib.sh"
 export WINEPREFIX=${MOTTLER_WINEPREFIX:-$mottler_root/build/wineprefix}
 export WINEARCH=win32
 export WINEDEBUG=-all
@@ -22,7 +22,7 @@ mottler_ensure_prefix() {
       echo "Making the Wine prefix $WINEPREFIX" >&2
       # No display: the prefix is made without showing anything.
       env -u DISPLAY wine wineboot --init >/dev/null 2>&1
-      wineserver --wait
+      wait_wine_server 600 || true
       [[ -f $WINEPREFIX/system.reg ]] || { echo "Wine prefix not made" >&2; exit 1; }
     fi
   ) 9>"$WINEPREFIX.lock"

@@ -10,14 +10,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "picture/bitmap_loader.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "tools/bitmap_writer.h"
 
 namespace {
-
-constexpr std::uint32_t kOutputHeaderBytes = 14 + 40;
 
 int Usage() {
     std::fprintf(stderr, "usage: mottle-steps INPUT.bmp SEED STEPS OUTPUT.bmp\n");
@@ -43,27 +43,13 @@ bool ParseDecimal(const char* text, unsigned long long limit, unsigned long long
     return true;
 }
 
-void PutLittle16(unsigned char* out, std::uint32_t value) {
-    out[0] = static_cast<unsigned char>(value);
-    out[1] = static_cast<unsigned char>(value >> 8);
-}
-
-void PutLittle32(unsigned char* out, std::uint32_t value) {
-    PutLittle16(out, value);
-    PutLittle16(out + 2, value >> 16);
-}
-
 bool WritePicture(const char* path, const Picture& picture) {
-    unsigned char fileHeader[14] = {'B', 'M'};
-    PutLittle32(fileHeader + 2, kOutputHeaderBytes + picture.dataSize);
-    PutLittle32(fileHeader + 10, kOutputHeaderBytes);
+    const std::vector<std::uint8_t> bytes = BitmapFileBytes(picture.info, picture.bits, picture.dataSize);
     std::FILE* out = std::fopen(path, "wb");
     if (out == nullptr) {
         return false;
     }
-    bool written = std::fwrite(fileHeader, 1, sizeof fileHeader, out) == sizeof fileHeader &&
-                   std::fwrite(picture.info, 1, 40, out) == 40 &&
-                   std::fwrite(picture.bits, 1, picture.dataSize, out) == picture.dataSize;
+    bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
     written = std::fclose(out) == 0 && written;
     return written;
 }

@@ -3,11 +3,11 @@ anywhere: uncompressed 24-bit Windows bitmaps with strong, hard-edged shapes
 (so that the dissolve changes many pixels at once) and an outer ring whose
 every pixel has its own colour (so that a ring that moved or was repainted
 would show)."""
-import struct
+import os
+import sys
 
-
-def stride(width):
-    return 3 * width + width % 4
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
+from bitmap_writer import stride, write_bitmap  # noqa: E402
 
 
 def ring_colour(x, y, width, height, variant=0):
@@ -65,20 +65,7 @@ def make_pixels(width, height, variant=0, flat=False):
 
 
 def write_bmp(path, rows):
-    height, width = len(rows), len(rows[0])
-    row_bytes = stride(width)
-    data = bytearray()
-    for row in reversed(rows):  # the file stores the bottom row first
-        line = bytearray()
-        for r, g, b in row:
-            line += bytes((b, g, r))
-        line += bytes(row_bytes - len(line))
-        data += line
-    header = struct.pack('<2sIHHI', b'BM', 54 + len(data), 0, 0, 54)
-    info = struct.pack('<IiiHHIIiiII', 40, width, height, 1, 24, 0, len(data),
-                       2835, 2835, 0, 0)
-    with open(path, 'wb') as out:
-        out.write(header + info + data)
+    write_bitmap(path, len(rows[0]), len(rows), lambda x, y: rows[y][x])
 
 
 def make_bmp(path, width, height, variant=0, flat=False):

@@ -9,6 +9,7 @@
 
 #include "picture/picture.h"
 #include "platform/platform.h"
+#include "tools/bitmap_writer.h"
 
 // "ファイルが１６Ｍ色モードではありません。"
 const std::string kErrorTextBytes =
@@ -21,10 +22,12 @@ const std::string kDialogTitleBytes = "\x83\x74\x83\x40\x83\x43\x83\x8B\x82\xF0\
 
 namespace {
 
-void PutLittle(std::vector<unsigned char>* bytes, std::size_t at, std::uint32_t value, int width) {
-    for (int i = 0; i < width; ++i) {
-        (*bytes)[at + i] = static_cast<unsigned char>(value >> (8 * i));
-    }
+// TestColour for the bitmap writer.
+void TestPixel(const void*, std::int32_t x, std::int32_t y, std::uint8_t* bgr) {
+    const COLORREF colour = TestColour(x, y);
+    bgr[0] = static_cast<std::uint8_t>(colour >> 16);
+    bgr[1] = static_cast<std::uint8_t>(colour >> 8);
+    bgr[2] = static_cast<std::uint8_t>(colour);
 }
 
 // Back to a fresh process: no picture, no window, no class, nothing queued.
@@ -48,27 +51,16 @@ COLORREF TestColour(int x, int y) {
 }
 
 std::vector<unsigned char> BitmapFile(int width, int height, int bitCount) {
-    const std::size_t stride = static_cast<std::size_t>(3 * width + width % 4);
-    const std::size_t dataSize = stride * height;
-    std::vector<unsigned char> bytes(54 + dataSize, 0);
-    bytes[0] = 'B';
-    bytes[1] = 'M';
-    PutLittle(&bytes, 2, static_cast<std::uint32_t>(bytes.size()), 4);
-    PutLittle(&bytes, 10, 54, 4);
-    PutLittle(&bytes, 14, 40, 4);
-    PutLittle(&bytes, 18, static_cast<std::uint32_t>(width), 4);
-    PutLittle(&bytes, 22, static_cast<std::uint32_t>(height), 4);
-    PutLittle(&bytes, 26, 1, 2);
-    PutLittle(&bytes, 28, static_cast<std::uint32_t>(bitCount), 2);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const COLORREF colour = TestColour(x, y);
-            const std::size_t at = 54 + (height - 1 - y) * stride + 3 * x;
-            bytes[at] = static_cast<unsigned char>(colour >> 16);     // blue
-            bytes[at + 1] = static_cast<unsigned char>(colour >> 8);  // green
-            bytes[at + 2] = static_cast<unsigned char>(colour);       // red
-        }
-    }
+    const std::size_t dataSize = static_cast<std::size_t>(BitmapRowBytes(width)) * height;
+    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
+    std::vector<unsigned char> bytes(offBits + dataSize, 0);
+    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
+    InfoHeader info;
+    info.width = width;
+    info.height = height;
+    info.bitCount = static_cast<std::uint16_t>(bitCount);
+    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
+    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, TestPixel, nullptr);
     return bytes;
 }
 

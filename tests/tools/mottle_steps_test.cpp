@@ -10,6 +10,7 @@
 #include "picture/bitmap_loader.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "tools/bitmap_writer.h"
 
 namespace {
 
@@ -28,8 +29,8 @@ ToolRun RunTool(const std::string& arguments) {
     return ToolRun{WIFEXITED(result) ? WEXITSTATUS(result) : -1, std::string(text.begin(), text.end())};
 }
 
-// What the engine holds after `steps` generations from `seed`, written as
-// the tool writes it.
+// What the engine holds after `steps` generations from `seed`, as a file of
+// its header and pixels (the writer's layout is pinned by its own tests).
 std::vector<std::uint8_t> EngineGeneration(const std::string& input, std::uint32_t seed, int steps) {
     HDC surface = platform::GetDC(nullptr);
     Picture picture;
@@ -39,13 +40,7 @@ std::vector<std::uint8_t> EngineGeneration(const std::string& input, std::uint32
     for (int i = 0; i < steps; ++i) {
         StepPicture(&picture);
     }
-    const std::uint32_t fileSize = 54 + picture.dataSize;
-    std::vector<std::uint8_t> out = {'B', 'M', static_cast<std::uint8_t>(fileSize), static_cast<std::uint8_t>(fileSize >> 8),
-                                     static_cast<std::uint8_t>(fileSize >> 16), static_cast<std::uint8_t>(fileSize >> 24),
-                                     0, 0, 0, 0, 54, 0, 0, 0};
-    const auto* info = reinterpret_cast<const std::uint8_t*>(picture.info);
-    out.insert(out.end(), info, info + 40);
-    out.insert(out.end(), picture.bits, picture.bits + picture.dataSize);
+    std::vector<std::uint8_t> out = BitmapFileBytes(picture.info, picture.bits, picture.dataSize);
     ReleasePicture(&picture);
     return out;
 }
