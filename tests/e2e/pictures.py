@@ -4,6 +4,7 @@ anywhere: uncompressed 24-bit Windows bitmaps with strong, hard-edged shapes
 every pixel has its own colour (so that a ring that moved or was repainted
 would show)."""
 import os
+import struct
 import sys
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'tools'))
