@@ -22,12 +22,14 @@ display=(xvfb openbox wmctrl x11-utils imagemagick fonts-ipafont-gothic)
 # fetch for the Windows benchmark, driving windows by input (xmodmap gives
 # the typed characters keys of their own), and making and checking the
 # Debian package and the installed tree (dpkg-shlibdeps, file, lintian, the
-# desktop entry's and AppStream's validators, man).
+# desktop entry's and AppStream's validators, man), and the frame benchmark's X
+# extensions (shared memory, DAMAGE).
 tests=(
   g++ binutils clang libclang-rt-14-dev valgrind
   googletest libgtest-dev libbenchmark-dev dpkg-dev
   xdotool x11-xserver-utils xauth python3
   file lintian desktop-file-utils appstream man-db
+  libxext-dev libxdamage-dev
 )
 case ${1:-} in
   run) packages=("${native[@]}" "${display[@]}") ;;
