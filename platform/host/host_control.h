@@ -6,23 +6,13 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/winmodel/model.h"
 
 namespace host {
 
-// Resources taken and not yet given back.
-struct LiveCounts {
-    int openFiles = 0;        // OpenFile without _lclose
-    int globalBlocks = 0;     // GlobalAlloc without GlobalFree
-    int lockedBlocks = 0;     // GlobalLock without GlobalUnlock
-    int heapBlocks = 0;       // malloc without free
-    int bitmaps = 0;          // CreateDIBitmap without DeleteObject
-    int drawingContexts = 0;  // GetDC/BeginPaint without ReleaseDC/EndPaint
-    int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
-    int windows = 0;          // CreateWindowExA without DestroyWindow
-
-    bool operator==(const LiveCounts& other) const;
-    bool operator!=(const LiveCounts& other) const { return !(*this == other); }
-};
+// Resources taken and not yet given back, as the model every Linux side
+// shares counts them.
+using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
 // Faults. A count of N lets N more calls succeed and fails the ones after;
@@ -89,8 +79,8 @@ bool NeedsPaint(HWND window);
 // Client-area pixel at (x, y), as 0x00BBGGRR, or kUnpainted.
 COLORREF ClientPixel(HWND window, int x, int y);
 
-// A registered class as it was registered (lpszClassName and lpszMenuName
-// point to copies). False when no class of that name exists.
+// A registered class as it was registered (lpszClassName points to a copy).
+// False when no class of that name exists.
 bool FindClass(const std::string& name, WNDCLASSA* found);
 // The colour of a live brush; false for anything else.
 bool BrushColour(HBRUSH brush, COLORREF* colour);
@@ -118,7 +108,7 @@ void ScheduleInput(InputKind kind, int x = 0, int y = 0, int afterIdlePolls = 0)
 struct LoopStats {
     int peeks = 0;       // PeekMessageA calls
     int emptyPolls = 0;  // of which found nothing
-    int waits = 0;       // WaitMessage calls
+    int waits = 0;       // times WaitMessage found nothing and slept
     int sessionEnds = 0; // times the host had to end the session itself
 };
 LoopStats CurrentLoopStats();
