@@ -1,6 +1,5 @@
-// GTK side of the open-file dialog and the message box, each run modally
-// by the shared model (winmodel::RunModal). The program's own texts (titles,
-// the message, filter names) are Shift_JIS bytes and are shown in UTF-8;
+// GTK side of the open-file dialog and the message box, run in the shared
+// modal loop. The program's own texts are Shift_JIS bytes, shown in UTF-8;
 // paths are the file system's bytes, as GTK hands them out.
 #include <cstring>
 #include <string>
@@ -34,29 +33,22 @@ void AddFilters(GtkFileChooser* chooser, const char* list, DWORD selected) {
 // The dialog opens on the current file, or on its folder if the file is gone.
 void StartFrom(GtkFileChooser* chooser, const char* file) {
     gchar* absolute = g_canonicalize_filename(file, nullptr);
+    gchar* folder = g_path_get_dirname(absolute);
     if (g_file_test(absolute, G_FILE_TEST_IS_REGULAR)) {
         gtk_file_chooser_set_filename(chooser, absolute);
-    } else {
-        gchar* folder = g_path_get_dirname(absolute);
-        if (g_file_test(folder, G_FILE_TEST_IS_DIR)) {
-            gtk_file_chooser_set_current_folder(chooser, folder);
-        }
-        g_free(folder);
+    } else if (g_file_test(folder, G_FILE_TEST_IS_DIR)) {
+        gtk_file_chooser_set_current_folder(chooser, folder);
     }
+    g_free(folder);
     g_free(absolute);
 }
 
-// Records a dialog's answer and ends its modal loop.
 struct Answer {
     bool done = false;
     int response = GTK_RESPONSE_NONE;
 };
 
-void OnResponse(gpointer, int response, gpointer data) {
-    auto* answer = static_cast<Answer*>(data);
-    answer->response = response;
-    answer->done = true;
-}
+void OnResponse(gpointer, int response, gpointer data) { *static_cast<Answer*>(data) = Answer{true, response}; }
 
 }  // namespace
 
@@ -69,9 +61,7 @@ gchar* ProgramText(const char* text) {
         return g_strdup("");
     }
     gchar* shown = g_convert(text, -1, "UTF-8", "CP932", nullptr, nullptr, nullptr);
-    if (shown == nullptr) {
-        shown = g_convert(text, -1, "UTF-8", "SHIFT_JIS", nullptr, nullptr, nullptr);
-    }
+    shown = shown != nullptr ? shown : g_convert(text, -1, "UTF-8", "SHIFT_JIS", nullptr, nullptr, nullptr);
     return shown != nullptr ? shown : g_utf8_make_valid(text, -1);
 }
 
@@ -97,9 +87,7 @@ bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
     RunModal(&answer.done);
     gchar* chosen = answer.response == GTK_RESPONSE_ACCEPT ? gtk_file_chooser_get_filename(chooser) : nullptr;
     const bool confirmed = chosen != nullptr && chosen[0] != '\0';
-    if (confirmed) {
-        *path = chosen;
-    }
+    *path = confirmed ? chosen : "";
     g_free(chosen);
     g_object_unref(dialog);
     return confirmed;
@@ -109,9 +97,9 @@ bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
 void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT) {
     gchar* body = gtkside::ProgramText(text);
     gchar* title = gtkside::ProgramText(caption);
-    GtkWidget* box = gtk_message_dialog_new(gtkside::OwnerWidget(owner),
-                                            static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT),
-                                            GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", body);
+    const auto flags = static_cast<GtkDialogFlags>(GTK_DIALOG_MODAL | GTK_DIALOG_DESTROY_WITH_PARENT);
+    GtkWidget* box =
+        gtk_message_dialog_new(gtkside::OwnerWidget(owner), flags, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s", body);
     gtk_window_set_title(GTK_WINDOW(box), title);
     g_free(body);
     g_free(title);

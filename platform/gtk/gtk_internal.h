@@ -1,5 +1,4 @@
-// What the GTK side's source files share, and the translations its tests
-// reach without a display. Never used outside platform/gtk and its tests.
+// What the GTK side's files share, and what its tests reach without a display.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -19,12 +18,10 @@ GtkWindow* OwnerWidget(HWND window);
 // way: a size rounded up, a position down.
 int LogicalSize(int size, int scale);
 int LogicalPosition(int position, int scale);
-// Is a content of `contentWidth` x `contentHeight` screen pixels the one GTK
-// gives for a client area asked of `askedWidth` x `askedHeight`, that is the
-// asked size rounded up to whole logical pixels?
+// Is a content (screen pixels) the one GTK gives for a client area asked of
+// `askedWidth` x `askedHeight`: that size rounded up to whole logical pixels?
 bool ContentAsAsked(int askedWidth, int askedHeight, int contentWidth, int contentHeight, int scale);
-// The Windows virtual-key code of a GDK key; 0 for a key the program is not
-// told of.
+// The Windows virtual-key code of a GDK key; 0 for one the program is not told of.
 WPARAM VirtualKey(guint keyval);
 // One of the program's texts, Shift_JIS bytes, in UTF-8, for g_free.
 gchar* ProgramText(const char* text);

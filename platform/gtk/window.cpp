@@ -1,31 +1,21 @@
 // GTK side of the windows: top-level GTK windows whose content is the client
-// area, their events turned into messages for the shared queue, their frame
-// and scale, and their pixels put on the screen. The Windows calls themselves
-// are the shared model's (platform/winmodel).
-//
-// Where GTK's model differs from the one the program expects:
-// - Input. The signal handlers only translate: each turns what happened into
-//   a message posted to the queue and returns; program code runs only when
-//   the program's loop takes the message and dispatches it.
-// - Closing. The window manager's close is a request: delete-event posts
-//   WM_CLOSE and keeps the window; the window procedure decides, and
-//   DestroyWindow destroys.
-// - Painting. What a window shows is kept in its pixels, so an expose is
-//   repainted from them by GTK's draw handler, as a compositor repaints from
-//   a window's redirected surface; WM_PAINT comes only when the content is
-//   unknown (a new or resized client area, a move with repaint).
+// area, their events turned into messages, their frame and scale, and their
+// pixels on the screen. Where GTK's model differs from the program's:
+// - Input and closing. Signal handlers only post what happened; program code
+//   runs when the program's loop dispatches it. delete-event posts WM_CLOSE
+//   and keeps the window: the window procedure decides.
+// - Painting. An expose is repainted from the window's pixels, as a
+//   compositor repaints from a window's redirected surface; WM_PAINT comes
+//   only when the content is unknown.
 // - Frames. GTK sizes a window's content, Windows the window with its frame:
-//   the frame is read from the window manager once the window is mapped, and
-//   every outer size is turned into a content size with it.
-// - Scale. On a scaled display GTK counts in logical pixels, each the scale
-//   factor's square of screen pixels. The program counts in screen pixels and
-//   draws one picture pixel to one screen pixel, as a Windows program that is
-//   aware of the display's scale does: every size, position and pointer
-//   coordinate is turned from logical pixels into screen pixels here, and
-//   pixels are shown unscaled. A client size that is no whole number of
-//   logical pixels gets a content one row or column larger, which shows the
-//   class background.
+//   the frame is read once the window is mapped, and every outer size is
+//   turned into a content size with it.
+// - Scale. GTK counts in logical pixels, the program in screen pixels, one
+//   picture pixel to one screen pixel, as a Windows program aware of the
+//   display's scale does. A client size that is no whole number of logical
+//   pixels gets a content one row or column larger, showing the background.
 #include <algorithm>
+#include <utility>
 
 #include "platform/gtk/gtk_internal.h"
 
@@ -35,51 +25,45 @@
 #include <gdk/gdkx.h>
 #endif
 
-// What GTK keeps of a window.
+// What GTK keeps of a window: the client size last asked for, to tell a
+// content GTK gives for it from one the user chose; the frame's size (0
+// without a window manager); on X11, the window itself to draw into.
 struct winmodel::SideWindow {
     GtkWidget* widget;
     bool mapped;
-    int askedWidth;   // the client size last asked for, to know a content
-    int askedHeight;  // size GTK gives for it from one the user chose
-    int frameWidth;   // outer size minus client size, as the window
-    int frameHeight;  // manager gives them (0 without one)
-    cairo_surface_t* screen;  // the window itself, on X11
+    int askedWidth, askedHeight;
+    int frameWidth, frameHeight;
+    cairo_surface_t* screen;
 };
 
 namespace {
 
 using winmodel::Post;
 
-// How long a new window waits for the window manager to map it and report
-// its frame; without a window manager there is no frame and no wait beyond.
+// How long a new window waits for the window manager to map it and tell its
+// frame; without a window manager there is no frame.
 constexpr guint kMapDeadlineMs = 3000;
 
-// Virtual-key codes of the keys that have no character.
-constexpr WPARAM kKeyF1 = 0x70;
-constexpr struct {
-    guint keyval;
-    WPARAM key;
-} kKeys[] = {{GDK_KEY_BackSpace, 0x08}, {GDK_KEY_Tab, 0x09},  {GDK_KEY_Return, 0x0D}, {GDK_KEY_Escape, 0x1B},
-             {GDK_KEY_Left, 0x25},      {GDK_KEY_Up, 0x26},   {GDK_KEY_Right, 0x27},  {GDK_KEY_Down, 0x28}};
+// Virtual-key codes of the keys that have no character, F1 to F12 apart.
+constexpr std::pair<guint, WPARAM> kKeys[] = {{GDK_KEY_BackSpace, 0x08}, {GDK_KEY_Tab, 0x09}, {GDK_KEY_Return, 0x0D},
+                                              {GDK_KEY_Escape, 0x1B},    {GDK_KEY_Left, 0x25}, {GDK_KEY_Up, 0x26},
+                                              {GDK_KEY_Right, 0x27},     {GDK_KEY_Down, 0x28}};
 
-// Screen pixels per logical pixel, each way: the window's own once it is on
-// the screen, the display's before.
+// Screen pixels per logical pixel: the window's own once on screen, else the display's.
 int ScaleOf(HWND window) {
     GtkWidget* widget = window->side->widget;
     GdkWindow* content = gtk_widget_get_window(widget);
     return std::max(content != nullptr ? gdk_window_get_scale_factor(content) : gtk_widget_get_scale_factor(widget), 1);
 }
 
-// Makes the client area `width` x `height` screen pixels and the pixels the
-// content's size; what is new is unknown until painted.
+// A new client or content size is unknown until painted.
 void SetClientSize(HWND window, int width, int height, int contentWidth, int contentHeight) {
     if (winmodel::SetClientSize(window, std::max(width, 1), std::max(height, 1), contentWidth, contentHeight)) {
         winmodel::Invalidate(window);
     }
 }
 
-// Asks for a client area of `width` x `height` screen pixels: the content GTK
-// will give for it is that rounded up to whole logical pixels.
+// Asks for a client area: GTK gives a content of whole logical pixels for it.
 void AskClientSize(HWND window, int width, int height) {
     const int scale = ScaleOf(window);
     window->side->askedWidth = std::max(width, 1);
@@ -89,55 +73,9 @@ void AskClientSize(HWND window, int width, int height) {
                   gtkside::LogicalSize(window->side->askedHeight, scale) * scale);
 }
 
-// The content GTK gave, in screen pixels: for the size last asked for, the
-// client area is that size; for any other (the user's, or the window
-// manager's), the whole content.
-void TakeContentSize(HWND window, int contentWidth, int contentHeight) {
-    const winmodel::SideWindow& side = *window->side;
-    const bool asked =
-        gtkside::ContentAsAsked(side.askedWidth, side.askedHeight, contentWidth, contentHeight, ScaleOf(window));
-    SetClientSize(window, asked ? side.askedWidth : contentWidth, asked ? side.askedHeight : contentHeight,
-                  contentWidth, contentHeight);
-}
-
-// Where the window manager put the window's frame and how much it adds to the
-// content's size, in screen pixels: false when it cannot be told to the pixel.
-bool ReadScreenFrame(GdkWindow* content, GdkRectangle* frame) {
-#ifdef GDK_WINDOWING_X11
-    // GDK reports the frame in logical pixels, rounded; X tells it exactly.
-    if (!GDK_IS_X11_WINDOW(content)) {
-        return false;
-    }
-    Display* display = GDK_WINDOW_XDISPLAY(content);
-    const ::Window id = GDK_WINDOW_XID(content);
-    ::Window child;
-    Atom type = 0;
-    int format = 0;
-    unsigned long count = 0;
-    unsigned long after = 0;
-    unsigned char* data = nullptr;
-    const bool known =
-        XTranslateCoordinates(display, id, DefaultRootWindow(display), 0, 0, &frame->x, &frame->y, &child) &&
-        XGetWindowProperty(display, id, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4, False, XA_CARDINAL,
-                           &type, &format, &count, &after, &data) == Success &&
-        type == XA_CARDINAL && format == 32 && count == 4;
-    if (known) {
-        const long* extents = reinterpret_cast<const long*>(data);  // left, right, top, bottom
-        *frame = GdkRectangle{frame->x - static_cast<int>(extents[0]), frame->y - static_cast<int>(extents[2]),
-                              static_cast<int>(extents[0] + extents[1]), static_cast<int>(extents[2] + extents[3])};
-    }
-    if (data != nullptr) {
-        XFree(data);
-    }
-    return known;
-#else
-    (void)content;
-    (void)frame;
-    return false;
-#endif
-}
-
-// Reads where the window manager put the window and how large its frame is.
+// Reads where the window manager put the window and how much its frame adds
+// to the content's size, in screen pixels. GDK tells it in logical pixels,
+// rounded; on X11 the server tells it exactly.
 void ReadFrame(HWND window) {
     winmodel::SideWindow& side = *window->side;
     GdkWindow* content = gtk_widget_get_window(side.widget);
@@ -145,7 +83,32 @@ void ReadFrame(HWND window) {
         return;
     }
     GdkRectangle frame;
-    if (!ReadScreenFrame(content, &frame)) {
+    bool exact = false;
+#ifdef GDK_WINDOWING_X11
+    if (GDK_IS_X11_WINDOW(content)) {
+        Display* display = GDK_WINDOW_XDISPLAY(content);
+        const ::Window id = GDK_WINDOW_XID(content);
+        ::Window child;
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0;
+        unsigned long after = 0;
+        unsigned char* data = nullptr;
+        exact = XTranslateCoordinates(display, id, DefaultRootWindow(display), 0, 0, &frame.x, &frame.y, &child) &&
+                XGetWindowProperty(display, id, XInternAtom(display, "_NET_FRAME_EXTENTS", False), 0, 4, False,
+                                   XA_CARDINAL, &type, &format, &count, &after, &data) == Success &&
+                type == XA_CARDINAL && format == 32 && count == 4;
+        if (exact) {
+            const long* extents = reinterpret_cast<const long*>(data);  // left, right, top, bottom
+            frame = GdkRectangle{frame.x - static_cast<int>(extents[0]), frame.y - static_cast<int>(extents[2]),
+                                 static_cast<int>(extents[0] + extents[1]), static_cast<int>(extents[2] + extents[3])};
+        }
+        if (data != nullptr) {
+            XFree(data);
+        }
+    }
+#endif
+    if (!exact) {
         const int scale = ScaleOf(window);
         gdk_window_get_frame_extents(content, &frame);
         frame = GdkRectangle{frame.x * scale, frame.y * scale,
@@ -198,12 +161,18 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     return TRUE;
 }
 
+// The content GTK gave: for the size last asked for, the client area is that
+// size; for any other (the user's, or the window manager's), all of it.
 gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
     HWND window = static_cast<HWND>(data);
+    const winmodel::SideWindow& side = *window->side;
     const int oldWidth = window->clientWidth;
     const int oldHeight = window->clientHeight;
     const int scale = ScaleOf(window);
-    TakeContentSize(window, event->width * scale, event->height * scale);
+    const int width = event->width * scale;
+    const int height = event->height * scale;
+    const bool asked = gtkside::ContentAsAsked(side.askedWidth, side.askedHeight, width, height, scale);
+    SetClientSize(window, asked ? side.askedWidth : width, asked ? side.askedHeight : height, width, height);
     ReadFrame(window);
     if (window->clientWidth != oldWidth || window->clientHeight != oldHeight) {
         Post(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->clientWidth, window->clientHeight));
@@ -212,28 +181,20 @@ gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
 }
 
 gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
-    HWND window = static_cast<HWND>(data);
-    window->side->mapped = true;
-    ReadFrame(window);
+    static_cast<HWND>(data)->side->mapped = true;
+    ReadFrame(static_cast<HWND>(data));
     return FALSE;
 }
 
-// Makes the window's pixels the source of `cr`. They are wrapped anew each
-// time: the model writes them behind cairo's back, and may move them.
-void SetPixelsSource(cairo_t* cr, HWND window) {
+// Paints the window's pixels one to a screen pixel into a context counting
+// `scale` screen pixels to its unit, wrapped anew as the model may move them.
+void Paint(cairo_t* cr, HWND window, int scale, int x, int y, int width, int height) {
     cairo_surface_t* pixels =
         cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(window->pixels.data()), CAIRO_FORMAT_RGB24,
                                             window->pixelWidth, window->pixelHeight, window->pixelWidth * 4);
+    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
     cairo_set_source_surface(cr, pixels, 0, 0);
     cairo_surface_destroy(pixels);
-}
-
-// Paints the window's pixels one to one screen pixel into a context that
-// counts in logical pixels.
-void PaintUnscaled(cairo_t* cr, HWND window, int x, int y, int width, int height) {
-    const double scale = ScaleOf(window);
-    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
-    SetPixelsSource(cr, window);
     cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
     cairo_rectangle(cr, x, y, width, height);
     cairo_fill(cr);
@@ -241,32 +202,8 @@ void PaintUnscaled(cairo_t* cr, HWND window, int x, int y, int width, int height
 
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     HWND window = static_cast<HWND>(data);
-    PaintUnscaled(cr, window, 0, 0, window->pixelWidth, window->pixelHeight);
+    Paint(cr, window, ScaleOf(window), 0, 0, window->pixelWidth, window->pixelHeight);
     return TRUE;
-}
-
-// Runs GTK's main loop until the window is mapped, or the deadline passes.
-void WaitUntilMapped(HWND window) {
-    bool late = false;
-    const guint timer = g_timeout_add(
-        kMapDeadlineMs, [](gpointer flag) -> gboolean {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &late);
-    while (!window->side->mapped && !late && window->alive) {
-        g_main_context_iteration(nullptr, TRUE);
-    }
-    if (!late) {
-        g_source_remove(timer);
-    }
-}
-
-// Captions are paths in the file system's encoding; GTK shows UTF-8.
-void SetTitle(HWND window, const char* text) {
-    gchar* shown = g_filename_display_name(text != nullptr ? text : "");
-    gtk_window_set_title(GTK_WINDOW(window->side->widget), shown);
-    g_free(shown);
 }
 
 }  // namespace
@@ -292,11 +229,11 @@ WPARAM VirtualKey(guint keyval) {
         return upper;
     }
     if (keyval >= GDK_KEY_F1 && keyval <= GDK_KEY_F12) {
-        return kKeyF1 + (keyval - GDK_KEY_F1);
+        return 0x70 + (keyval - GDK_KEY_F1);
     }
     for (const auto& known : kKeys) {
-        if (known.keyval == keyval) {
-            return known.key;
+        if (known.first == keyval) {
+            return known.second;
         }
     }
     return 0;
@@ -307,14 +244,9 @@ WPARAM VirtualKey(guint keyval) {
 namespace winmodel::backend {
 
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
-    auto* side = new (std::nothrow) SideWindow{};
-    if (side == nullptr) {
-        return false;
-    }
-    window->side = side;
+    GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
-    side->widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    GtkWidget* widget = side->widget;
     gtk_widget_set_app_paintable(widget, TRUE);
     gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
                                       GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
@@ -327,9 +259,8 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     g_signal_connect(widget, "configure-event", G_CALLBACK(OnConfigure), window);
     g_signal_connect(widget, "map-event", G_CALLBACK(OnMap), window);
     g_signal_connect(widget, "draw", G_CALLBACK(OnDraw), window);
-    SetTitle(window, asked.lpszName);
-    // Until the window manager tells the frame, the content takes the whole
-    // size asked for.
+    SetSystemCaption(window, asked.lpszName);
+    // Until the window manager tells the frame, the content is all of the size.
     AskClientSize(window, asked.cx, asked.cy);
     const int scale = ScaleOf(window);
     gtk_window_set_default_size(GTK_WINDOW(widget), window->pixelWidth / scale, window->pixelHeight / scale);
@@ -338,9 +269,22 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     return true;
 }
 
+// Runs GTK's main loop until the window is mapped, or the deadline passes.
 void ShowSystemWindow(HWND window) {
     gtk_widget_show(window->side->widget);
-    WaitUntilMapped(window);
+    bool late = false;
+    const guint timer = g_timeout_add(
+        kMapDeadlineMs, [](gpointer flag) -> gboolean {
+            *static_cast<bool*>(flag) = true;
+            return G_SOURCE_REMOVE;
+        },
+        &late);
+    while (!window->side->mapped && !late && window->alive) {
+        g_main_context_iteration(nullptr, TRUE);
+    }
+    if (!late) {
+        g_source_remove(timer);
+    }
 }
 
 // The outer rectangle asked for becomes the content's size less the frame;
@@ -354,7 +298,12 @@ void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
     gtk_window_resize(GTK_WINDOW(side.widget), window->pixelWidth / scale, window->pixelHeight / scale);
 }
 
-void SetSystemCaption(HWND window, const char* caption) { SetTitle(window, caption); }
+// Captions are paths in the file system's encoding; GTK shows UTF-8.
+void SetSystemCaption(HWND window, const char* caption) {
+    gchar* shown = g_filename_display_name(caption != nullptr ? caption : "");
+    gtk_window_set_title(GTK_WINDOW(window->side->widget), shown);
+    g_free(shown);
+}
 
 void DestroySystemWindow(HWND window) {
     SideWindow* side = window->side;
@@ -373,10 +322,9 @@ void Present(HWND window, int x, int y, int width, int height) {
         return;
     }
 #ifdef GDK_WINDOWING_X11
-    // On X11 the pixels go straight into the window, as Wine puts a
-    // Windows program's drawing there: GTK's draw-frame calls would paint
-    // them into an offscreen surface made for every frame and copy that,
-    // which halves the frames a second of a large picture.
+    // On X11 the pixels go straight into the window, as Wine puts a Windows
+    // program's drawing there: GTK's draw-frame calls would paint them into an
+    // offscreen surface made for every frame, halving a large picture's rate.
     if (GDK_IS_X11_WINDOW(content)) {
         // The X window counts in screen pixels whatever GTK's scale.
         const int scale = gdk_window_get_scale_factor(content);
@@ -391,9 +339,7 @@ void Present(HWND window, int x, int y, int width, int height) {
             cairo_xlib_surface_set_size(side.screen, contentWidth, contentHeight);
         }
         cairo_t* cr = cairo_create(side.screen);
-        SetPixelsSource(cr, window);
-        cairo_rectangle(cr, x, y, width, height);
-        cairo_fill(cr);
+        Paint(cr, window, 1, x, y, width, height);
         cairo_destroy(cr);
         cairo_surface_flush(side.screen);
         return;
@@ -406,13 +352,13 @@ void Present(HWND window, int x, int y, int width, int height) {
                                      gtkside::LogicalSize(y + height, scale) - top};
     cairo_region_t* region = cairo_region_create_rectangle(&area);
     GdkDrawingContext* frame = gdk_window_begin_draw_frame(content, region);
-    PaintUnscaled(gdk_drawing_context_get_cairo_context(frame), window, x, y, width, height);
+    Paint(gdk_drawing_context_get_cairo_context(frame), window, scale, x, y, width, height);
     gdk_window_end_draw_frame(content, frame);
     cairo_region_destroy(region);
 }
 
-// GLib's pending events, each turned into messages; waiting, one iteration
-// blocks first (it may end without an event: the caller loops).
+// Waiting, one iteration blocks first; it may end without an event (the
+// caller loops).
 void PumpEvents(bool wait) {
     if (wait) {
         g_main_context_iteration(nullptr, TRUE);
@@ -422,33 +368,24 @@ void PumpEvents(bool wait) {
     }
 }
 
-// The full-screen client area: the primary monitor's work area, without the
-// desktop's panels, in screen pixels.
+// The full-screen client area: the primary monitor's work area, in screen pixels.
 int ScreenMetric(int index) {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display != nullptr ? gdk_display_get_primary_monitor(display) : nullptr;
-    if (monitor == nullptr && display != nullptr) {
-        monitor = gdk_display_get_monitor(display, 0);
+    monitor = monitor == nullptr && display != nullptr ? gdk_display_get_monitor(display, 0) : monitor;
+    GdkRectangle area{0, 0, 0, 0};
+    if (monitor != nullptr) {
+        gdk_monitor_get_workarea(monitor, &area);
     }
-    if (monitor == nullptr) {
-        return 0;
-    }
-    GdkRectangle area;
-    gdk_monitor_get_workarea(monitor, &area);
-    const int scale = std::max(gdk_monitor_get_scale_factor(monitor), 1);
-    switch (index) {
-        case SM_CXFULLSCREEN: return area.width * scale;
-        case SM_CYFULLSCREEN: return area.height * scale;
-        default: return 0;
-    }
+    const int scale = monitor != nullptr ? std::max(gdk_monitor_get_scale_factor(monitor), 1) : 1;
+    return index == SM_CXFULLSCREEN ? area.width * scale : index == SM_CYFULLSCREEN ? area.height * scale : 0;
 }
 
 // X windows and cairo's images have sides below 32768 pixels.
-long long LargestBitmapSide() { return 32767; }
+const long long kLargestBitmapSide = 32767;
 
 // The test stand-in's hooks: the desktop records nothing and fails nothing.
-bool Recording() { return false; }
-void NoteCall(const std::string&) {}
+void Note(const char*, std::initializer_list<long long>, bool) {}
 bool Fails(Fault) { return false; }
 void Polled(bool) {}
 void NoteOpenDialog(const OPENFILENAMEA&) {}

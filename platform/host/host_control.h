@@ -1,5 +1,6 @@
 // What tests may do to the host platform: read how many of each resource are
-// live, make calls fail on demand, and read the log of calls made.
+// live, make calls fail on demand, read the log of calls made, and drive and
+// inspect the simulated windows, input and dialogs.
 #pragma once
 
 #include <string>
@@ -10,8 +11,7 @@
 
 namespace host {
 
-// Resources taken and not yet given back, as the model every Linux side
-// shares counts them.
+// Resources taken and not yet given back, as the shared model counts them.
 using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
@@ -26,31 +26,26 @@ void FailBeginPaint(bool fail);
 void ClearFaults();
 
 // While recording is on, every platform call is logged in order, e.g.
-// "OpenFile", "_lread 14", "_llseek 54", "GlobalAlloc 1072", "GlobalLock",
-// "malloc 40", "CreateDIBitmap", "_lclose". Recording is off at start, so
-// long runs do not grow the log; ClearCallLog() empties it.
+// "OpenFile", "_lread 14", "GlobalAlloc 1072", "malloc 40", "CreateDIBitmap".
+// Recording is off at start, so long runs do not grow the log.
 void RecordCalls(bool on);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
 // --- Windows, the message queue and painting ----------------------------------
-//
 // Every window has a fixed frame: its outer rectangle is this much larger than
 // its client area (a border on each side, the caption on top).
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 31;
-// The colour ClientPixel reports for a pixel nothing has painted yet, and for
-// one outside the client area.
+// What ClientPixel reports for a pixel nothing painted, or outside the client.
 constexpr COLORREF kUnpainted = 0xFFFFFFFF;
 
-// Everything the windowing side holds goes back to how a fresh process finds
-// it: windows (without messages), classes and the brushes they own, the queue
-// and the quit flag, scheduled input, dialog answers and records, metrics and
-// loop statistics. Call between tests.
+// The windowing side as a fresh process finds it: windows (without messages),
+// classes and the brushes they own, the queue and the quit flag, scheduled
+// input, dialog answers and records, metrics and loop statistics.
 void ResetWindowing();
 
-// System metrics as GetSystemMetrics reports them; a full-screen client area
-// of 1024 x 737 until a test sets another.
+// GetSystemMetrics' answers; a full-screen client of 1024 x 737 until set.
 void SetSystemMetric(int index, int value);
 
 // The arguments a window was created with.
@@ -59,10 +54,7 @@ struct WindowCreation {
     std::string className;
     std::string caption;
     DWORD style = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
     HWND parent = nullptr;
     HMENU menu = nullptr;
     HINSTANCE instance = nullptr;
@@ -86,7 +78,6 @@ bool FindClass(const std::string& name, WNDCLASSA* found);
 bool BrushColour(HBRUSH brush, COLORREF* colour);
 
 // --- Input for the program's message loop ---------------------------------------
-//
 // Input is scheduled in order and delivered to the first live window, as the
 // user would give it. An input arrives once the program has found its queue
 // empty `afterIdlePolls` times (PeekMessageA returning false); WaitMessage
@@ -114,7 +105,6 @@ struct LoopStats {
 LoopStats CurrentLoopStats();
 
 // --- Common dialogs and message boxes -------------------------------------------
-//
 // Answers for the open-file dialog, taken in order, one per GetOpenFileNameA.
 // A dialog with no answer left is cancelled.
 void AnswerOpenDialog(const std::string& path);

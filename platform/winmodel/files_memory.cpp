@@ -1,12 +1,11 @@
 // The legacy file calls on POSIX files, global blocks as zero-filled heap
-// blocks with a lock count, and the heap, all counted.
+// blocks with a lock count, and the heap, all counted with the live resources.
 #include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
-#include <new>
 #include <set>
 #include <unistd.h>
 
@@ -21,23 +20,31 @@ struct GlobalBlock {
     void* data;
 };
 
-// The files this layer opened: only they are read or closed.
-std::set<HFILE> openFiles;
+winmodel::LiveCounts counts;
+std::set<HFILE> openFiles;  // only these are read or closed
 
 int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
 
 }  // namespace
 
+namespace winmodel {
+
+// Eight counts and nothing between them.
+bool LiveCounts::operator==(const LiveCounts& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
+
+LiveCounts& Counts() { return counts; }
+
+}  // namespace winmodel
+
 namespace platform {
 
 using winmodel::Counts;
-using winmodel::Note;
+using winmodel::backend::Note;
 
 // A bare name is looked for in the working folder, then beside the program,
-// as the Windows open call looks for one, and last in the data folder of an
-// installed program: share/mottler beside its bin/, found from where the
-// program is, so that a program started from a menu (working folder: home)
-// finds its picture under any prefix.
+// as the Windows open call looks, and last in an installed program's data
+// folder, share/mottler beside its bin/: a program started from a menu (in the
+// home folder) finds its picture under any prefix.
 HFILE OpenFile(const char* path, UINT style) {
     Note("OpenFile");
     if (path == nullptr || style != OF_READ) {
@@ -97,20 +104,18 @@ HFILE _lclose(HFILE file) {
 
 HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
     Note("GlobalAlloc", {static_cast<long long>(bytes)});
-    // A 32-bit process never gets a block of 1 GiB or more.
+    // No block of 1 GiB or more, as in a 32-bit process.
     if (winmodel::backend::Fails(Fault::GlobalAlloc) || bytes >= (SIZE_T{1} << 30)) {
         return nullptr;
     }
-    // Each block's data is a heap block of exactly the size asked for, so the
-    // address sanitizer catches any access past its end; every one is zeroed.
+    // Zeroed, and exactly the size asked for: the address sanitizer catches
+    // any access past its end.
     void* data = std::calloc(std::max<SIZE_T>(bytes, 1), 1);
-    auto* block = data != nullptr ? new (std::nothrow) GlobalBlock{0, data} : nullptr;
-    if (block == nullptr) {
-        std::free(data);
+    if (data == nullptr) {
         return nullptr;
     }
     ++Counts().globalBlocks;
-    return block;
+    return new GlobalBlock{0, data};
 }
 
 void* GlobalLock(HGLOBAL handle) {

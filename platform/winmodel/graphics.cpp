@@ -1,10 +1,9 @@
 // The bitmap, brush and drawing calls. Device-independent pixels (24- or
-// 32-bit, uncompressed, rows bottom-up or top-down and padded to 4 bytes)
-// become window pixels, 0x00RRGGBB: on a little-endian machine the bytes
-// blue, green, red and a zero, so a 24-bit pixel moves as it is stored.
+// 32-bit, uncompressed, rows bottom-up or top-down, padded to 4 bytes) become
+// window pixels 0x00RRGGBB, on a little-endian machine the bytes blue, green,
+// red and a zero: a 24-bit pixel moves as it is stored.
 #include <algorithm>
 #include <cstdlib>
-#include <new>
 #include <set>
 
 #include "platform/winmodel/backend.h"
@@ -18,20 +17,18 @@ struct DibLayout {
 };
 
 struct Placement {
-    long long x, y;              // destination of the first pixel
-    long long width, height;     // of the destination rectangle
+    long long x, y, width, height;  // the destination rectangle
     long long sourceX, sourceY;
-    long long startScan, lines;  // the scan lines `bits` holds
+    long long startScan, lines;     // the scan lines `bits` holds
 };
 
 std::set<HGDIOBJ> liveBitmaps;
 std::set<HGDIOBJ> liveBrushes;
 
-// A header as a display driver takes it: one of the sizes the system knows
-// (the information header and its V2 to V5 extensions, read whole by that
-// size), a colour table of biClrUsed entries after it, true-colour pixels
-// without compression, no side longer than the display shows and less than a
-// gigabyte.
+// A header as a display driver takes it: of a size the system knows, read
+// whole, with a colour table of biClrUsed entries after it; true-colour
+// pixels without compression; no side longer than the display shows; less
+// than a gigabyte.
 bool DescribeDib(const BITMAPINFOHEADER& header, DibLayout* layout) {
     const DWORD size = header.biSize;
     if ((size != 40 && size != 52 && size != 56 && size != 108 && size != 124) || header.biWidth <= 0 ||
@@ -42,14 +39,13 @@ bool DescribeDib(const BITMAPINFOHEADER& header, DibLayout* layout) {
     const long long rows = header.biHeight < 0 ? -static_cast<long long>(header.biHeight) : header.biHeight;
     const long long rowBytes = (static_cast<long long>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
     *layout = DibLayout{header.biWidth, rows, rowBytes, header.biClrUsed, header.biBitCount / 8, header.biHeight > 0};
-    const long long largest = winmodel::backend::LargestBitmapSide();
+    const long long largest = winmodel::backend::kLargestBitmapSide;
     return layout->width <= largest && rows <= largest && layout->rowBytes * rows < (1LL << 30);
 }
 
-// Reads every byte a driver would read of a header and its colour table, and
-// the first and last byte of every row of `bits`, so that a header promising
-// more than its blocks hold is caught by the address sanitizer in tests, as
-// it would crash a real driver.
+// Reads what a driver reads of a header and its colour table, and the ends of
+// every row: a header promising more than its blocks hold is caught by the
+// address sanitizer, as it would crash a real driver.
 void TouchDib(const BITMAPINFO* info, const DibLayout& layout, const void* bits) {
     volatile unsigned char sink = 0;
     const auto* header = reinterpret_cast<const unsigned char*>(info);
@@ -62,22 +58,10 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, const void* bits)
     }
 }
 
-// One row's pixels, columns `first` to before `end` of the rectangle.
-template <int kBytes>
-void ConvertRow(const unsigned char* line, long long sourceX, std::uint32_t* row, long long x, long long first,
-                long long end) {
-    for (long long i = first; i < end; ++i) {
-        const unsigned char* pixel = line + (sourceX + i) * kBytes;
-        row[x + i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                     static_cast<std::uint32_t>(pixel[2]) << 16;
-    }
-}
-
 // Writes the DIB's pixels into `target` (`stride` pixels a row) as
 // SetDIBitsToDevice places them, within its first `clipWidth` columns and
-// `clipHeight` rows. Scan lines count in storage order, from the bottom row
-// for a bottom-up DIB: row j of the rectangle, from its top, comes from scan
-// line sourceY + height - 1 - j there, from sourceY + j in a top-down one.
+// `clipHeight` rows. Row j of the rectangle, from its top, comes from scan line
+// sourceY + height - 1 - j of a bottom-up DIB, sourceY + j of a top-down one.
 void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, long long clipHeight,
                  const DibLayout& layout, const void* bits, const Placement& at) {
     const long long first = std::max({0LL, -at.x, -at.sourceX});
@@ -88,11 +72,11 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
             continue;
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
-        std::uint32_t* row = target + (at.y + j) * stride;
-        if (layout.pixelBytes == 3) {
-            ConvertRow<3>(line, at.sourceX, row, at.x, first, end);
-        } else {
-            ConvertRow<4>(line, at.sourceX, row, at.x, first, end);
+        std::uint32_t* row = target + (at.y + j) * stride + at.x;
+        for (long long i = first; i < end; ++i) {
+            const unsigned char* pixel = line + (at.sourceX + i) * layout.pixelBytes;
+            row[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
+                     static_cast<std::uint32_t>(pixel[2]) << 16;
         }
     }
 }
@@ -110,7 +94,7 @@ bool BrushColour(HBRUSH brush, COLORREF* colour) {
 
 namespace platform {
 
-using winmodel::Note;
+using winmodel::backend::Note;
 
 HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* colours, UINT usage) {
@@ -124,9 +108,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
         return nullptr;
     }
     auto* pixels = static_cast<std::uint32_t*>(std::calloc(static_cast<std::size_t>(layout.width * layout.rows), 4));
-    auto* bitmap = pixels != nullptr ? new (std::nothrow) HBITMAP__{layout.width, layout.rows, pixels} : nullptr;
-    if (bitmap == nullptr) {
-        std::free(pixels);
+    if (pixels == nullptr) {
         return nullptr;
     }
     if (initialise) {
@@ -134,6 +116,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
         WritePixels(pixels, layout.width, layout.width, layout.rows, source, bits,
                     Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows});
     }
+    auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
     liveBitmaps.insert(bitmap);
     ++winmodel::Counts().bitmaps;
     return bitmap;
@@ -187,11 +170,9 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
     Note("CreateSolidBrush");
-    auto* brush = new (std::nothrow) HBRUSH__{colour};
-    if (brush != nullptr) {
-        liveBrushes.insert(brush);
-        ++winmodel::Counts().brushes;
-    }
+    auto* brush = new HBRUSH__{colour};
+    liveBrushes.insert(brush);
+    ++winmodel::Counts().brushes;
     return brush;
 }
 

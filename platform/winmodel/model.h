@@ -1,11 +1,10 @@
-// The Windows model of the sides that are not Windows (the GTK desktop and
-// the test stand-in): the records behind the handles, the live resources,
-// and what a side calls to feed the model. The Windows calls are defined once,
-// in this folder, over what each side says a window does (backend.h).
+// The Windows model of the Linux sides (the GTK desktop and the test
+// stand-in): the records behind the handles, the live resources, and what a
+// side calls to feed the model. The Windows calls are defined once, in this
+// folder, over what each side says a window does (backend.h).
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -13,11 +12,10 @@
 
 namespace winmodel {
 
-// A side's own part of a window: its system window, or its simulated one.
-struct SideWindow;
+struct SideWindow;  // a side's own part of a window
 
 // Resources taken and not yet given back, counted on every side, so that the
-// balance tests check what the native program does.
+// balance tests count what the native program takes.
 struct LiveCounts {
     int openFiles = 0;        // OpenFile without _lclose
     int globalBlocks = 0;     // GlobalAlloc without GlobalFree
@@ -27,7 +25,6 @@ struct LiveCounts {
     int drawingContexts = 0;  // GetDC/BeginPaint without ReleaseDC/EndPaint
     int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
     int windows = 0;          // CreateWindowExA without DestroyWindow
-
     bool operator==(const LiveCounts& other) const;
     bool operator!=(const LiveCounts& other) const { return !(*this == other); }
 };
@@ -39,16 +36,15 @@ constexpr std::uint32_t kUnpaintedPixel = 0xFF000000;
 
 }  // namespace winmodel
 
-// A window. Every size and position is in screen pixels.
+// A window, in screen pixels. What it shows is kept in `pixels`, rows from the
+// top, a pixel a 32-bit 0x00RRGGBB (cairo's little-endian RGB24), maybe more
+// than the client area (GTK's whole logical pixels), the rest the background.
 struct HWND__ {
     WNDPROC procedure;
     HBRUSH background;
     std::string caption;
     RECT rect;  // outer rectangle, screen coordinates
     int clientWidth, clientHeight;
-    // What the window shows, rows from the top, a pixel a 32-bit 0x00RRGGBB:
-    // cairo's RGB24 on a little-endian machine. A side may keep more than the
-    // client area (GTK's whole logical pixels); the rest shows the background.
     int pixelWidth, pixelHeight;
     std::vector<std::uint32_t> pixels;
     bool alive, destroying, needsPaint, needsErase;
@@ -61,17 +57,14 @@ struct HDC__ {
     HWND window;
     bool paint;
 };
-
 // A device bitmap holds its picture as the display does: in window pixels.
 struct HBITMAP__ {
     long long width, height;
     std::uint32_t* pixels;
 };
-
 struct HBRUSH__ {
     COLORREF colour;
 };
-
 struct HCURSOR__ {
     int id;
 };
@@ -79,44 +72,29 @@ struct HCURSOR__ {
 namespace winmodel {
 
 bool IsLive(HWND window);
-// Every window made, destroyed ones included, in creation order.
-std::vector<HWND> AllWindows();
-// Is `surface` a drawing context handed out and not yet given back?
-bool IsLiveContext(HDC surface);
+bool IsLiveContext(HDC surface);  // handed out and not given back?
 bool FindClass(const char* name, WNDCLASSA* found);
-// The colour of a live brush; false for anything else.
-bool BrushColour(HBRUSH brush, COLORREF* colour);
+bool BrushColour(HBRUSH brush, COLORREF* colour);  // false for no live brush
 
-// What a side's input becomes: a message appended to the thread's queue.
+// Post is what a side's input becomes; Send calls the window procedure at
+// once, as SendMessage does.
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Delivers a message to the window procedure at once, as SendMessage does.
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
-// Sets the quit flag, as PostQuitMessage does.
-void PostQuit(int exitCode);
+void PostQuit(int exitCode);  // the quit flag, as PostQuitMessage sets it
 void Invalidate(HWND window);
-// Makes the client area `width` x `height` and the pixels kept at least
-// `pixelWidth` x `pixelHeight`, keeping what is drawn at the top-left; the
-// rest is unpainted. True when a size changed.
+// Sizes the client area and the pixels kept (at least as large), keeping what
+// is drawn at the top-left, the rest unpainted. True when a size changed.
 bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixelHeight);
-// Has PeekMessageA something to give: a posted message, the quit, a paint?
-bool MessageWaiting();
-// Sends WM_PAINT to every window that needs it, as a modal loop of the system
-// dispatches the paints that fall due.
+bool MessageWaiting();  // a posted message, the quit or a paint for PeekMessageA?
+// A modal loop of the system: runs its events until `*done`, sending the
+// paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();
-// A modal loop: runs the system's events until `*done`, painting what is due
-// before each wait.
 void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.
 std::vector<std::string> FilterStrings(const char* list);
-
 // For tests: windows (without messages), classes and the brushes they own,
 // contexts, the queue and the quit flag as a fresh process finds them.
 void ResetWindows();
-
-// The test stand-in's call log, written while it records: the call's name,
-// then its numbers, or a message as in "DefWindowProcA 0x000F".
-void Note(const char* call, std::initializer_list<long long> numbers = {});
-void NoteMessage(const char* call, UINT message);
 
 }  // namespace winmodel

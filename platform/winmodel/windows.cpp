@@ -1,18 +1,14 @@
-// The window calls as Windows makes them: classes, windows and their
-// lifetime, the thread's message queue, the default procedure, painting and
-// drawing contexts. How a window appears, moves and reports its events is the
-// side's (backend.h).
-//
-// The queue gives posted messages in order, then WM_QUIT once nothing else is
-// posted, then WM_PAINT for a window that needs it, one at a time; a paint
-// stays until the window is painted or validated. One flag stands for the
-// whole client area: any part validated counts as all of it, which is all the
-// program ever asks for.
+// The window calls as Windows makes them. The queue gives posted messages in
+// order, then WM_QUIT once nothing else is posted, then WM_PAINT for a window
+// that needs it, until it is painted or validated (one flag stands for the
+// whole client area, all the program asks for). While the open-file dialog or
+// the message box is open, the program's loop waits, and every step with it;
+// paints that fall due go to the window procedure, the rest comes afterwards.
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <deque>
 #include <memory>
-#include <new>
 #include <strings.h>
 
 #include "platform/winmodel/backend.h"
@@ -35,10 +31,7 @@ struct Windowing {
     int quitCode = 0;
 };
 
-Windowing& State() {
-    static Windowing state;
-    return state;
-}
+Windowing state;
 
 HCURSOR__ arrowCursor{32512};
 
@@ -49,21 +42,16 @@ DWORD Now() {
 
 // Class names compare without regard to case, as on Windows.
 WindowClass* FindClassByName(const char* name) {
-    for (auto& windowClass : State().classes) {
-        if (strcasecmp(windowClass->name.c_str(), name) == 0) {
-            return windowClass.get();
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(state.classes.begin(), state.classes.end(),
+                                    [name](const auto& known) { return strcasecmp(known->name.c_str(), name) == 0; });
+    return found != state.classes.end() ? found->get() : nullptr;
 }
 
 HWND WindowNeedingPaint(HWND filter) {
-    for (auto& window : State().windows) {
-        if (window->alive && window->needsPaint && (filter == nullptr || filter == window.get())) {
-            return window.get();
-        }
-    }
-    return nullptr;
+    const auto found = std::find_if(state.windows.begin(), state.windows.end(), [filter](const auto& window) {
+        return window->alive && window->needsPaint && (filter == nullptr || filter == window.get());
+    });
+    return found != state.windows.end() ? found->get() : nullptr;
 }
 
 bool Matches(const MSG& message, HWND window, UINT first, UINT last) {
@@ -73,19 +61,15 @@ bool Matches(const MSG& message, HWND window, UINT first, UINT last) {
 
 // Takes the next message for PeekMessageA, if there is one.
 bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
-    Windowing& state = State();
-    for (auto queued = state.queue.begin(); queued != state.queue.end(); ++queued) {
-        if (Matches(*queued, window, first, last)) {
-            *message = *queued;
-            if (remove) {
-                state.queue.erase(queued);
-            }
-            return true;
-        }
-    }
-    // WM_QUIT comes whatever message range was asked for.
+    const auto queued = std::find_if(state.queue.begin(), state.queue.end(),
+                                     [&](const MSG& posted) { return Matches(posted, window, first, last); });
     HWND unpainted = WindowNeedingPaint(window);
-    if (state.quitPosted && window == nullptr) {
+    if (queued != state.queue.end()) {
+        *message = *queued;
+        if (remove) {
+            state.queue.erase(queued);
+        }
+    } else if (state.quitPosted && window == nullptr) {  // whatever message range was asked for
         *message = MSG{nullptr, WM_QUIT, static_cast<WPARAM>(state.quitCode), 0, Now(), {}};
         state.quitPosted = !remove;
     } else if (unpainted != nullptr && Matches(MSG{unpainted, WM_PAINT, 0, 0, 0, {}}, window, first, last)) {
@@ -96,8 +80,7 @@ bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     return true;
 }
 
-// Moves the window, as MoveWindow does; a new client size is told to the
-// procedure.
+// Moves the window, as MoveWindow does, telling a new client size.
 void Place(HWND window, int x, int y, int width, int height, BOOL repaint) {
     const int clientWidth = window->clientWidth;
     const int clientHeight = window->clientHeight;
@@ -116,17 +99,13 @@ void Validate(HWND window) {
 }
 
 HDC NewContext(HWND window, bool paint) {
-    auto* context = new (std::nothrow) HDC__{window, paint};
-    if (context != nullptr) {
-        State().contexts.push_back(context);
-        ++winmodel::Counts().drawingContexts;
-    }
-    return context;
+    state.contexts.push_back(new HDC__{window, paint});
+    ++winmodel::Counts().drawingContexts;
+    return state.contexts.back();
 }
 
 void DropContext(HDC context) {
-    auto& contexts = State().contexts;
-    contexts.erase(std::find(contexts.begin(), contexts.end(), context));
+    state.contexts.erase(std::find(state.contexts.begin(), state.contexts.end(), context));
     delete context;
     --winmodel::Counts().drawingContexts;
 }
@@ -136,22 +115,12 @@ void DropContext(HDC context) {
 namespace winmodel {
 
 bool IsLive(HWND window) {
-    const auto& windows = State().windows;
-    return std::any_of(windows.begin(), windows.end(),
-                       [window](const std::unique_ptr<HWND__>& known) { return known.get() == window; }) &&
-           window->alive;
-}
-
-std::vector<HWND> AllWindows() {
-    std::vector<HWND> windows;
-    for (auto& window : State().windows) {
-        windows.push_back(window.get());
-    }
-    return windows;
+    const auto known = [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; };
+    return std::any_of(state.windows.begin(), state.windows.end(), known) && window->alive;
 }
 
 bool IsLiveContext(HDC surface) {
-    const auto& contexts = State().contexts;
+    const auto& contexts = state.contexts;
     return surface != nullptr && std::find(contexts.begin(), contexts.end(), surface) != contexts.end();
 }
 
@@ -162,7 +131,7 @@ bool FindClass(const char* name, WNDCLASSA* found) {
 }
 
 void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto& queue = State().queue;
+    auto& queue = state.queue;
     // Moves still queued are merged, as Windows merges them.
     if (message == WM_MOUSEMOVE && !queue.empty() && queue.back().hwnd == window &&
         queue.back().message == WM_MOUSEMOVE) {
@@ -176,13 +145,13 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!IsLive(window)) {
         return 0;
     }
-    NoteMessage("Message", message);
+    backend::Note("Message", {message}, true);
     return window->procedure(window, message, wParam, lParam);
 }
 
 void PostQuit(int exitCode) {
-    State().quitPosted = true;
-    State().quitCode = exitCode;
+    state.quitPosted = true;
+    state.quitCode = exitCode;
 }
 
 void Invalidate(HWND window) {
@@ -214,23 +183,19 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
 }
 
 bool MessageWaiting() {
-    return !State().queue.empty() || State().quitPosted || WindowNeedingPaint(nullptr) != nullptr;
+    return !state.queue.empty() || state.quitPosted || WindowNeedingPaint(nullptr) != nullptr;
 }
 
 void PaintWaiting() {
     for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
         Send(window, WM_PAINT, 0, 0);
-        // A procedure that leaves the paint undone is validated, as Windows
-        // validates such a window, so that the loop moves on.
-        Validate(window);
+        Validate(window);  // if the procedure did not, as Windows does, so that the loop moves on
     }
 }
 
 void ResetWindows() {
-    Windowing& state = State();
     for (auto& windowClass : state.classes) {
-        // Unregistering a class deletes its background brush.
-        platform::DeleteObject(windowClass->record.hbrBackground);
+        platform::DeleteObject(windowClass->record.hbrBackground);  // as unregistering it does
     }
     while (!state.contexts.empty()) {
         DropContext(state.contexts.back());
@@ -239,12 +204,27 @@ void ResetWindows() {
     state = Windowing{};
 }
 
+void RunModal(const bool* done) {
+    for (PaintWaiting(); !*done; PaintWaiting()) {
+        backend::PumpEvents(true);
+    }
+}
+
+std::vector<std::string> FilterStrings(const char* list) {
+    std::vector<std::string> strings;
+    while (list != nullptr && *list != '\0' && strings.size() < 64) {
+        strings.emplace_back(list);
+        list += strings.back().size() + 1;
+    }
+    return strings;
+}
+
 }  // namespace winmodel
 
 namespace platform {
 
 using winmodel::IsLive;
-using winmodel::Note;
+using winmodel::backend::Note;
 using winmodel::Send;
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
@@ -256,8 +236,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
     }
     auto registered = std::make_unique<WindowClass>(WindowClass{*windowClass, windowClass->lpszClassName});
     registered->record.lpszClassName = registered->name.c_str();
-    State().classes.push_back(std::move(registered));
-    return static_cast<ATOM>(0xC000 + State().classes.size() - 1);
+    state.classes.push_back(std::move(registered));
+    return static_cast<ATOM>(0xC000 + state.classes.size() - 1);
 }
 
 HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWORD style, int x, int y,
@@ -279,7 +259,7 @@ HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWOR
     if (!winmodel::backend::CreateSystemWindow(window, creation)) {
         return nullptr;
     }
-    State().windows.push_back(std::move(created));
+    state.windows.push_back(std::move(created));
     ++winmodel::Counts().windows;
     if (Send(window, WM_CREATE, 0, reinterpret_cast<LPARAM>(&creation)) == -1) {
         DestroyWindow(window);
@@ -324,10 +304,11 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
     Note("MoveWindow", {x, y, width, height, repaint});
-    if (IsLive(window)) {
+    const bool live = IsLive(window);
+    if (live) {
         Place(window, x, y, width, height, repaint);
     }
-    return IsLive(window) ? TRUE : FALSE;
+    return live ? TRUE : FALSE;
 }
 
 // The caption changes through WM_SETTEXT, which the default procedure keeps.
@@ -370,7 +351,7 @@ LRESULT DispatchMessageA(const MSG* message) {
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    winmodel::NoteMessage("DefWindowProcA", message);
+    Note("DefWindowProcA", {message}, true);
     if (!IsLive(window)) {
         return 0;
     }
@@ -426,7 +407,7 @@ BOOL DestroyWindow(HWND window) {
     window->needsPaint = false;
     winmodel::backend::DestroySystemWindow(window);
     --winmodel::Counts().windows;
-    auto& queue = State().queue;
+    auto& queue = state.queue;
     queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& m) { return m.hwnd == window; }),
                 queue.end());
     return TRUE;
@@ -439,11 +420,10 @@ void PostQuitMessage(int exitCode) {
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     Note("BeginPaint");
-    HDC context = nullptr;
-    if (winmodel::backend::Fails(Fault::BeginPaint) || !IsLive(window) || paint == nullptr ||
-        (context = NewContext(window, true)) == nullptr) {
+    if (winmodel::backend::Fails(Fault::BeginPaint) || !IsLive(window) || paint == nullptr) {
         return nullptr;
     }
+    HDC context = NewContext(window, true);
     const bool erase = window->needsErase;
     window->needsErase = false;
     const LRESULT erased = erase ? Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(context), 0) : 1;
@@ -465,7 +445,8 @@ BOOL ValidateRect(HWND window, const RECT*) {
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
     Note("EndPaint");
-    if (paint == nullptr || !winmodel::IsLiveContext(paint->hdc) || !paint->hdc->paint || paint->hdc->window != window) {
+    if (paint == nullptr || !winmodel::IsLiveContext(paint->hdc) || !paint->hdc->paint ||
+        paint->hdc->window != window) {
         return FALSE;
     }
     if (IsLive(window)) {
@@ -487,6 +468,47 @@ int ReleaseDC(HWND window, HDC surface) {
     }
     DropContext(surface);
     return 1;
+}
+
+BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
+    Note("GetOpenFileNameA");
+    if (request == nullptr) {
+        return FALSE;
+    }
+    winmodel::backend::NoteOpenDialog(*request);
+    // A record of another size than the 32-bit one without and with the later
+    // members, or an owner that is gone: the dialog does not open.
+    if ((request->lStructSize != 76 && request->lStructSize != 88) ||
+        (request->hwndOwner != nullptr && !IsLive(request->hwndOwner))) {
+        return FALSE;
+    }
+    winmodel::PaintWaiting();
+    std::string path;
+    if (!winmodel::backend::RunOpenDialog(*request, &path) || request->lpstrFile == nullptr) {
+        return FALSE;
+    }
+    const std::size_t needed = path.size() + 1;
+    if (needed > request->nMaxFile) {
+        // Too small a buffer ends the dialog in an error; its first two bytes
+        // then give the size needed.
+        if (request->nMaxFile >= 2) {
+            request->lpstrFile[0] = static_cast<char>(needed & 0xFF);
+            request->lpstrFile[1] = static_cast<char>((needed >> 8) & 0xFF);
+        }
+        return FALSE;
+    }
+    std::memcpy(request->lpstrFile, path.c_str(), needed);
+    return TRUE;
+}
+
+int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    Note("MessageBoxA");
+    if (owner != nullptr && !IsLive(owner)) {
+        return 0;
+    }
+    winmodel::PaintWaiting();
+    winmodel::backend::RunMessageBox(owner, text, caption, type);
+    return IDOK;
 }
 
 }  // namespace platform

@@ -1,43 +1,35 @@
-// The test stand-in's system: a simulated window manager whose windows have
-// a fixed frame, system metrics that tests set, input that tests schedule and
-// that arrives as the program polls, and the modal open-file dialog and
-// message box, which tests answer and inspect. Windows, the queue and
-// painting are the shared model's (platform/winmodel).
+// The test stand-in's system: a simulated window manager whose windows have a
+// fixed frame, the metrics, input and dialog answers tests give, and the
+// faults, call log and records tests set and read. Windows, the queue,
+// painting, memory and files are the shared model's (platform/winmodel).
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <memory>
 
 #include "platform/host/host_control.h"
 #include "platform/winmodel/backend.h"
 
-// What the host keeps of a window beyond the model: how it was created.
-struct winmodel::SideWindow {
-    host::WindowCreation creation;
-};
-
 namespace {
 
-// Empty polls in a row, with no input left, after which the host ends the
-// session rather than let a test's loop spin for ever.
-constexpr int kPatience = 1000;
+using winmodel::backend::Fault;
+
+constexpr int kPatience = 1000;  // empty polls in a row with no input left: the session ends
 
 struct ScheduledInput {
     host::InputKind kind;
-    int x;
-    int y;
-    int afterIdlePolls;
+    int x, y, afterIdlePolls;
 };
 
 struct DialogAnswer {
-    bool confirm;
+    bool confirm, closeOwner;
     std::string path;
-    bool closeOwner;
 };
 
 struct Simulation {
-    std::vector<std::unique_ptr<winmodel::SideWindow>> windows;
+    std::vector<HWND> windows;  // in creation order, destroyed ones too
+    std::map<HWND, host::WindowCreation> creations;
     std::deque<ScheduledInput> input;
     int emptyPollsInARow = 0;
     std::map<int, int> metrics;
@@ -47,23 +39,27 @@ struct Simulation {
     std::vector<host::MessageBoxCall> messageBoxCalls;
 };
 
-Simulation& State() {
-    static Simulation state;
-    return state;
+Simulation state;
+
+int globalAllocsLeft = -1;  // N more succeed, then all fail; -1: none fails
+int heapAllocsLeft = -1;
+bool failing[6] = {};  // the switches, by Fault (the allocations count instead)
+bool recording = false;
+std::vector<std::string> callLog;
+
+bool TakeFault(int* allowance) {
+    if (*allowance <= 0) {
+        return *allowance == 0;
+    }
+    --*allowance;
+    return false;
 }
 
-bool Known(HWND window) {
-    const std::vector<HWND> windows = winmodel::AllWindows();
-    return window != nullptr && std::find(windows.begin(), windows.end(), window) != windows.end();
-}
+bool Known(HWND window) { return state.creations.count(window) != 0; }
 
 HWND FirstLiveWindow() {
-    for (HWND window : winmodel::AllWindows()) {
-        if (window->alive) {
-            return window;
-        }
-    }
-    return nullptr;
+    const auto live = std::find_if(state.windows.begin(), state.windows.end(), [](HWND each) { return each->alive; });
+    return live != state.windows.end() ? *live : nullptr;
 }
 
 // Turns one scheduled input into the messages the user's action would queue.
@@ -89,10 +85,9 @@ void Deliver(const ScheduledInput& input) {
     }
 }
 
-// The test gave no more input and the program still runs: close the window
-// as a user would; if that was tried already or there is no window, quit.
+// No more input and the program still runs: close the window as a user
+// would; if that was tried already or there is no window, quit.
 void EndSession() {
-    Simulation& state = State();
     state.emptyPollsInARow = 0;
     ++state.stats.sessionEnds;
     if (state.stats.sessionEnds == 1 && FirstLiveWindow() != nullptr) {
@@ -114,21 +109,36 @@ bool OtherDialogMembersZero(const OPENFILENAMEA& request) {
 
 namespace host {
 
-void ResetWindowing() {
-    winmodel::ResetWindows();
-    State() = Simulation{};
+LiveCounts CurrentCounts() { return winmodel::Counts(); }
+
+void FailGlobalAllocAfter(int successes) { globalAllocsLeft = successes; }
+void FailHeapAllocAfter(int successes) { heapAllocsLeft = successes; }
+void RefuseBitmaps(bool refuse) { failing[static_cast<int>(Fault::Bitmap)] = refuse; }
+void FailRegisterClass(bool fail) { failing[static_cast<int>(Fault::RegisterClass)] = fail; }
+void FailCreateWindow(bool fail) { failing[static_cast<int>(Fault::CreateWindow)] = fail; }
+void FailBeginPaint(bool fail) { failing[static_cast<int>(Fault::BeginPaint)] = fail; }
+
+void ClearFaults() {
+    globalAllocsLeft = -1;
+    heapAllocsLeft = -1;
+    std::fill(std::begin(failing), std::end(failing), false);
 }
 
-void SetSystemMetric(int index, int value) { State().metrics[index] = value; }
+void RecordCalls(bool on) { recording = on; }
+const std::vector<std::string>& CallLog() { return callLog; }
+void ClearCallLog() { callLog.clear(); }
 
-std::vector<HWND> AllWindows() { return winmodel::AllWindows(); }
+void ResetWindowing() {
+    winmodel::ResetWindows();
+    state = Simulation{};
+}
 
+void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
+
+std::vector<HWND> AllWindows() { return state.windows; }
 bool IsLiveWindow(HWND window) { return winmodel::IsLive(window); }
-
-WindowCreation CreationOf(HWND window) { return Known(window) ? window->side->creation : WindowCreation{}; }
-
+WindowCreation CreationOf(HWND window) { return Known(window) ? state.creations[window] : WindowCreation{}; }
 std::string CaptionOf(HWND window) { return Known(window) ? window->caption : std::string(); }
-
 bool NeedsPaint(HWND window) { return winmodel::IsLive(window) && window->needsPaint; }
 
 COLORREF ClientPixel(HWND window, int x, int y) {
@@ -136,39 +146,35 @@ COLORREF ClientPixel(HWND window, int x, int y) {
         return kUnpainted;
     }
     const std::uint32_t pixel = window->pixels[static_cast<std::size_t>(y) * window->pixelWidth + x];
-    if ((pixel & winmodel::kUnpaintedPixel) != 0) {
-        return kUnpainted;
-    }
-    return (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
+    return (pixel & winmodel::kUnpaintedPixel) != 0 ? kUnpainted
+                                                    : (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
+
+bool FindClass(const std::string& name, WNDCLASSA* found) { return winmodel::FindClass(name.c_str(), found); }
+bool BrushColour(HBRUSH brush, COLORREF* colour) { return winmodel::BrushColour(brush, colour); }
 
 void ScheduleInput(InputKind kind, int x, int y, int afterIdlePolls) {
-    State().input.push_back(ScheduledInput{kind, x, y, afterIdlePolls});
+    state.input.push_back(ScheduledInput{kind, x, y, afterIdlePolls});
 }
 
-LoopStats CurrentLoopStats() { return State().stats; }
+LoopStats CurrentLoopStats() { return state.stats; }
 
-void AnswerOpenDialog(const std::string& path) { State().dialogAnswers.push_back({true, path, false}); }
-
-void CancelOpenDialog() { State().dialogAnswers.push_back({false, std::string(), false}); }
-
-void CloseOwnerDuringOpenDialog() { State().dialogAnswers.push_back({false, std::string(), true}); }
-
-const std::vector<OpenDialogCall>& OpenDialogCalls() { return State().dialogCalls; }
-
-const std::vector<MessageBoxCall>& MessageBoxCalls() { return State().messageBoxCalls; }
+void AnswerOpenDialog(const std::string& path) { state.dialogAnswers.push_back({true, false, path}); }
+void CancelOpenDialog() { state.dialogAnswers.push_back({false, false, std::string()}); }
+void CloseOwnerDuringOpenDialog() { state.dialogAnswers.push_back({false, true, std::string()}); }
+const std::vector<OpenDialogCall>& OpenDialogCalls() { return state.dialogCalls; }
+const std::vector<MessageBoxCall>& MessageBoxCalls() { return state.messageBoxCalls; }
 
 }  // namespace host
 
 namespace winmodel::backend {
 
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
-    auto side = std::make_unique<SideWindow>();
-    side->creation = host::WindowCreation{asked.dwExStyle, asked.lpszClass, asked.lpszName != nullptr ? asked.lpszName : "",
-                                          static_cast<DWORD>(asked.style), asked.x, asked.y, asked.cx, asked.cy,
-                                          asked.hwndParent, asked.hMenu, asked.hInstance, asked.lpCreateParams};
-    window->side = side.get();
-    State().windows.push_back(std::move(side));
+    state.windows.push_back(window);
+    state.creations[window] =
+        host::WindowCreation{asked.dwExStyle, asked.lpszClass, asked.lpszName != nullptr ? asked.lpszName : "",
+                             static_cast<DWORD>(asked.style), asked.x, asked.y, asked.cx, asked.cy,
+                             asked.hwndParent, asked.hMenu, asked.hInstance, asked.lpCreateParams};
     PlaceSystemWindow(window, asked.x, asked.y, asked.cx, asked.cy);
     return true;
 }
@@ -177,26 +183,22 @@ void ShowSystemWindow(HWND) {}
 
 // The client area follows the outer rectangle, less the fixed frame.
 void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
-    width = std::max(width, 0);
-    height = std::max(height, 0);
-    window->rect = RECT{x, y, x + width, y + height};
+    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
     const int clientWidth = std::max(width - host::kFrameWidth, 0);
     const int clientHeight = std::max(height - host::kFrameHeight, 0);
     SetClientSize(window, clientWidth, clientHeight, clientWidth, clientHeight);
 }
 
 void SetSystemCaption(HWND, const char*) {}
-
 void DestroySystemWindow(HWND) {}
-
 void Present(HWND, int, int, int, int) {}
 
 // Input falls due as the program polls; when the program waits, time passes
 // and the next input arrives at once, or, with none left, the session ends.
 void PumpEvents(bool wait) {
-    auto& input = State().input;
+    auto& input = state.input;
     if (wait) {
-        ++State().stats.waits;
+        ++state.stats.waits;
         if (input.empty()) {
             EndSession();
             return;
@@ -211,7 +213,6 @@ void PumpEvents(bool wait) {
 }
 
 void Polled(bool found) {
-    Simulation& state = State();
     ++state.stats.peeks;
     if (found) {
         state.emptyPollsInARow = 0;
@@ -228,34 +229,26 @@ void Polled(bool found) {
 
 // A full-screen client area of 1024 x 737 until a test sets another.
 int ScreenMetric(int index) {
-    const auto set = State().metrics.find(index);
-    if (set != State().metrics.end()) {
-        return set->second;
-    }
-    return index == SM_CXFULLSCREEN ? 1024 : index == SM_CYFULLSCREEN ? 737 : 0;
+    const auto set = state.metrics.find(index);
+    const int otherwise = index == SM_CXFULLSCREEN ? 1024 : index == SM_CYFULLSCREEN ? 737 : 0;
+    return set != state.metrics.end() ? set->second : otherwise;
 }
 
+// The host's display takes bitmaps of any shape that memory holds.
+const long long kLargestBitmapSide = 1LL << 30;
+
 void NoteOpenDialog(const OPENFILENAMEA& request) {
-    host::OpenDialogCall call;
-    call.lStructSize = request.lStructSize;
-    call.hwndOwner = request.hwndOwner;
-    call.filter = FilterStrings(request.lpstrFilter);
-    call.lpstrFile = request.lpstrFile;
-    if (request.lpstrFile != nullptr) {
-        call.fileOnEntry.assign(request.lpstrFile, strnlen(request.lpstrFile, request.nMaxFile));
-    }
-    call.nMaxFile = request.nMaxFile;
-    call.hasTitle = request.lpstrTitle != nullptr;
-    call.title = call.hasTitle ? request.lpstrTitle : "";
-    call.Flags = request.Flags;
-    call.otherMembersZero = OtherDialogMembersZero(request);
-    State().dialogCalls.push_back(call);
+    const char* file = request.lpstrFile;
+    const char* title = request.lpstrTitle;
+    state.dialogCalls.push_back(host::OpenDialogCall{
+        request.lStructSize, request.hwndOwner, FilterStrings(request.lpstrFilter), request.lpstrFile,
+        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
+        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
 }
 
 // Answers in the order tests gave them; a dialog with none left is cancelled.
 bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
-    Simulation& state = State();
-    DialogAnswer answer{false, std::string(), false};
+    DialogAnswer answer{false, false, std::string()};
     state.dialogCalls.back().answered = !state.dialogAnswers.empty();
     if (!state.dialogAnswers.empty()) {
         answer = state.dialogAnswers.front();
@@ -269,8 +262,26 @@ bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
 }
 
 void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    State().messageBoxCalls.push_back(
+    state.messageBoxCalls.push_back(
         host::MessageBoxCall{owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+}
+
+void Note(const char* call, std::initializer_list<long long> numbers, bool message) {
+    if (!recording) {
+        return;
+    }
+    callLog.emplace_back(call);
+    for (long long number : numbers) {
+        char text[24];
+        std::snprintf(text, sizeof text, message ? " 0x%04llX" : " %lld", number);
+        callLog.back() += text;
+    }
+}
+
+bool Fails(Fault fault) {
+    return fault == Fault::GlobalAlloc ? TakeFault(&globalAllocsLeft)
+           : fault == Fault::HeapAlloc ? TakeFault(&heapAllocsLeft)
+                                       : failing[static_cast<int>(fault)];
 }
 
 }  // namespace winmodel::backend
