@@ -72,11 +72,11 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
             continue;
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
-        std::uint32_t* row = target + (at.y + j) * stride + at.x;
+        std::uint32_t* row = target + (at.y + j) * stride;
         for (long long i = first; i < end; ++i) {
             const unsigned char* pixel = line + (at.sourceX + i) * layout.pixelBytes;
-            row[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                     static_cast<std::uint32_t>(pixel[2]) << 16;
+            row[at.x + i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
+                            static_cast<std::uint32_t>(pixel[2]) << 16;
         }
     }
 }
