@@ -1,15 +1,13 @@
-// The GUI start-up of the GTK side: opens the display and calls the
-// program's WinMain, as Windows does for a GUI program, and ends the process
-// with its result.
+// The GUI start-up of the GTK side: opens the display, calls the program's
+// WinMain as Windows does, and ends the process with its result.
 #include <cstdio>
 
 #include "platform/gtk/gtk_internal.h"
 
 int main(int argc, char** argv) {
     // On X11 (XWayland on a Wayland desktop) the window manager draws the
-    // frame, and the window's content is all client area. Under Wayland
-    // itself GTK would draw its own title bar inside the window, where the
-    // picture goes; it is taken only when there is no X server.
+    // frame and the content is all client area; under Wayland GTK would draw
+    // its own title bar where the picture goes, so it is the last resort.
     gdk_set_allowed_backends("x11,*");
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s: cannot open the display\n", argc > 0 ? argv[0] : "mottler");

@@ -1,28 +1,18 @@
 // What tests may do to the host platform: read how many of each resource are
-// live, make calls fail on demand, and read the log of calls made.
+// live, make calls fail on demand, read the log of calls made, and drive and
+// inspect the simulated windows, input and dialogs.
 #pragma once
 
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/winmodel/model.h"
 
 namespace host {
 
-// Resources taken and not yet given back.
-struct LiveCounts {
-    int openFiles = 0;        // OpenFile without _lclose
-    int globalBlocks = 0;     // GlobalAlloc without GlobalFree
-    int lockedBlocks = 0;     // GlobalLock without GlobalUnlock
-    int heapBlocks = 0;       // malloc without free
-    int bitmaps = 0;          // CreateDIBitmap without DeleteObject
-    int drawingContexts = 0;  // GetDC/BeginPaint without ReleaseDC/EndPaint
-    int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
-    int windows = 0;          // CreateWindowExA without DestroyWindow
-
-    bool operator==(const LiveCounts& other) const;
-    bool operator!=(const LiveCounts& other) const { return !(*this == other); }
-};
+// Resources taken and not yet given back, as the shared model counts them.
+using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
 // Faults. A count of N lets N more calls succeed and fails the ones after;
@@ -36,31 +26,26 @@ void FailBeginPaint(bool fail);
 void ClearFaults();
 
 // While recording is on, every platform call is logged in order, e.g.
-// "OpenFile", "_lread 14", "_llseek 54", "GlobalAlloc 1072", "GlobalLock",
-// "malloc 40", "CreateDIBitmap", "_lclose". Recording is off at start, so
-// long runs do not grow the log; ClearCallLog() empties it.
+// "OpenFile", "_lread 14", "GlobalAlloc 1072", "malloc 40", "CreateDIBitmap".
+// Recording is off at start, so long runs do not grow the log.
 void RecordCalls(bool on);
 const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
 // --- Windows, the message queue and painting ----------------------------------
-//
 // Every window has a fixed frame: its outer rectangle is this much larger than
 // its client area (a border on each side, the caption on top).
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 31;
-// The colour ClientPixel reports for a pixel nothing has painted yet, and for
-// one outside the client area.
+// What ClientPixel reports for a pixel nothing painted, or outside the client.
 constexpr COLORREF kUnpainted = 0xFFFFFFFF;
 
-// Everything the windowing side holds goes back to how a fresh process finds
-// it: windows (without messages), classes and the brushes they own, the queue
-// and the quit flag, scheduled input, dialog answers and records, metrics and
-// loop statistics. Call between tests.
+// The windowing side as a fresh process finds it: windows (without messages),
+// classes and the brushes they own, the queue and the quit flag, scheduled
+// input, dialog answers and records, metrics and loop statistics.
 void ResetWindowing();
 
-// System metrics as GetSystemMetrics reports them; a full-screen client area
-// of 1024 x 737 until a test sets another.
+// GetSystemMetrics' answers; a full-screen client of 1024 x 737 until set.
 void SetSystemMetric(int index, int value);
 
 // The arguments a window was created with.
@@ -69,10 +54,7 @@ struct WindowCreation {
     std::string className;
     std::string caption;
     DWORD style = 0;
-    int x = 0;
-    int y = 0;
-    int width = 0;
-    int height = 0;
+    int x = 0, y = 0, width = 0, height = 0;
     HWND parent = nullptr;
     HMENU menu = nullptr;
     HINSTANCE instance = nullptr;
@@ -89,14 +71,13 @@ bool NeedsPaint(HWND window);
 // Client-area pixel at (x, y), as 0x00BBGGRR, or kUnpainted.
 COLORREF ClientPixel(HWND window, int x, int y);
 
-// A registered class as it was registered (lpszClassName and lpszMenuName
-// point to copies). False when no class of that name exists.
+// A registered class as it was registered (lpszClassName points to a copy).
+// False when no class of that name exists.
 bool FindClass(const std::string& name, WNDCLASSA* found);
 // The colour of a live brush; false for anything else.
 bool BrushColour(HBRUSH brush, COLORREF* colour);
 
 // --- Input for the program's message loop ---------------------------------------
-//
 // Input is scheduled in order and delivered to the first live window, as the
 // user would give it. An input arrives once the program has found its queue
 // empty `afterIdlePolls` times (PeekMessageA returning false); WaitMessage
@@ -118,13 +99,12 @@ void ScheduleInput(InputKind kind, int x = 0, int y = 0, int afterIdlePolls = 0)
 struct LoopStats {
     int peeks = 0;       // PeekMessageA calls
     int emptyPolls = 0;  // of which found nothing
-    int waits = 0;       // WaitMessage calls
+    int waits = 0;       // times WaitMessage found nothing and slept
     int sessionEnds = 0; // times the host had to end the session itself
 };
 LoopStats CurrentLoopStats();
 
 // --- Common dialogs and message boxes -------------------------------------------
-//
 // Answers for the open-file dialog, taken in order, one per GetOpenFileNameA.
 // A dialog with no answer left is cancelled.
 void AnswerOpenDialog(const std::string& path);

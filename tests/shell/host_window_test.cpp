@@ -137,6 +137,174 @@ TEST_F(HostWindowTest, CloseBoxGoesThroughTheDefaultProcedure) {
     EXPECT_EQ(tail, (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
 }
 
+// A procedure that takes WM_PAINT and does not paint.
+LRESULT CALLBACK IdleProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Received().push_back(message);
+    return message == WM_PAINT ? 0 : platform::DefWindowProcA(window, message, wParam, lParam);
+}
+
+TEST_F(HostWindowTest, MovingKeepsWhatIsDrawnAndTellsANewClientSize) {
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
+    HDC context = platform::GetDC(window);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 2, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const unsigned char bits[8] = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0, 0};
+    ASSERT_EQ(platform::SetDIBitsToDevice(context, 0, 0, 2, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    platform::ReleaseDC(window, context);
+    Received().clear();
+    // Moved without a new size: nothing to tell, nothing to paint.
+    ASSERT_TRUE(platform::MoveWindow(window, 50, 60, 2 + host::kFrameWidth, 1 + host::kFrameHeight, FALSE));
+    EXPECT_TRUE(Received().empty());
+    EXPECT_FALSE(host::NeedsPaint(window));
+    // Larger: the drawn pixels stay at the top-left, the rest is unpainted.
+    ASSERT_TRUE(platform::MoveWindow(window, 50, 60, 3 + host::kFrameWidth, 2 + host::kFrameHeight, TRUE));
+    EXPECT_EQ(Received(), (std::vector<UINT>{WM_SIZE}));
+    EXPECT_EQ(host::ClientPixel(window, 0, 0), 0x00010203u);
+    EXPECT_EQ(host::ClientPixel(window, 1, 0), 0x00040506u);
+    EXPECT_EQ(host::ClientPixel(window, 2, 0), host::kUnpainted);
+    EXPECT_EQ(host::ClientPixel(window, 0, 1), host::kUnpainted);
+    EXPECT_TRUE(host::NeedsPaint(window));
+    RECT outer;
+    ASSERT_TRUE(platform::GetWindowRect(window, &outer));
+    EXPECT_EQ(outer.left, 50);
+    EXPECT_EQ(outer.bottom, 60 + 2 + host::kFrameHeight);
+    platform::DestroyWindow(window);
+    EXPECT_FALSE(platform::MoveWindow(window, 0, 0, 10, 10, TRUE));
+}
+
+// A black pixel drawn is told from one nothing drew.
+TEST_F(HostWindowTest, DrawnBlackIsNotUnpainted) {
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
+    HDC context = platform::GetDC(window);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 1, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const unsigned char bits[4] = {0, 0, 0, 0};
+    ASSERT_EQ(platform::SetDIBitsToDevice(context, 0, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    platform::ReleaseDC(window, context);
+    EXPECT_EQ(host::ClientPixel(window, 0, 0), 0x00000000u);
+    EXPECT_EQ(host::ClientPixel(window, 1, 0), host::kUnpainted);
+    platform::DestroyWindow(window);
+}
+
+TEST_F(HostWindowTest, QueuedMouseMovesAreMergedIntoTheLatest) {
+    const HWND window = Create(WS_OVERLAPPEDWINDOW);
+    host::ScheduleInput(host::InputKind::MouseMove, 1, 1);
+    host::ScheduleInput(host::InputKind::MouseMove, 2, 3);
+    host::ScheduleInput(host::InputKind::LeftClick, 4, 4);
+    host::ScheduleInput(host::InputKind::MouseMove, 5, 6);
+    std::vector<MSG> taken;
+    MSG message;
+    while (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        taken.push_back(message);
+    }
+    ASSERT_EQ(taken.size(), 4u);
+    EXPECT_EQ(taken[0].message, static_cast<UINT>(WM_MOUSEMOVE));
+    EXPECT_EQ(taken[0].lParam, MAKELPARAM(2, 3));
+    EXPECT_EQ(taken[1].message, static_cast<UINT>(WM_LBUTTONDOWN));
+    EXPECT_EQ(taken[2].message, static_cast<UINT>(WM_LBUTTONUP));
+    EXPECT_EQ(taken[3].lParam, MAKELPARAM(5, 6));  // a click between keeps both moves
+    platform::DestroyWindow(window);
+}
+
+TEST_F(HostWindowTest, PeekingForOneWindowOrRangeLeavesTheRestQueued) {
+    const HWND first = Create(WS_OVERLAPPEDWINDOW);
+    const HWND second = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    host::ScheduleInput(host::InputKind::KeyPress, 'A');  // to the first live window
+    MSG message;
+    ASSERT_TRUE(platform::PeekMessageA(&message, second, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_PAINT));  // the second's only message
+    EXPECT_EQ(message.hwnd, second);
+    ASSERT_TRUE(platform::PeekMessageA(&message, nullptr, WM_KEYUP, WM_KEYUP, PM_NOREMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_KEYUP));
+    EXPECT_EQ(message.hwnd, first);
+    // Keys give no characters.
+    EXPECT_FALSE(platform::TranslateMessage(&message));
+    platform::PostQuitMessage(4);
+    // The quit comes only when no window is asked for, whatever the range.
+    ASSERT_TRUE(platform::PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_REMOVE));
+    EXPECT_EQ(message.message, static_cast<UINT>(WM_QUIT));
+    EXPECT_FALSE(platform::PeekMessageA(&message, first, WM_USER, WM_USER, PM_REMOVE));
+    std::vector<UINT> rest;
+    while (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        rest.push_back(message.message);
+        platform::DispatchMessageA(&message);
+    }
+    EXPECT_EQ(rest, (std::vector<UINT>{WM_KEYDOWN, WM_KEYUP, WM_PAINT}));
+    platform::DestroyWindow(first);
+    platform::DestroyWindow(second);
+}
+
+TEST_F(HostWindowTest, BeginPaintTellsWhatIsToBePaintedAndErased) {
+    const HWND window = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    PAINTSTRUCT paint;
+    ASSERT_NE(platform::BeginPaint(window, &paint), nullptr);
+    EXPECT_EQ(paint.rcPaint.right, 20 - host::kFrameWidth);
+    EXPECT_EQ(paint.rcPaint.bottom, 40 - host::kFrameHeight);
+    EXPECT_FALSE(paint.fErase);  // the default procedure erased
+    EXPECT_EQ(host::ClientPixel(window, 0, 0), 0x00123456u);
+    EXPECT_TRUE(platform::EndPaint(window, &paint));
+    EXPECT_FALSE(platform::EndPaint(window, &paint));  // given back already
+    // Nothing invalid: an empty update area, nothing erased.
+    ASSERT_NE(platform::BeginPaint(window, &paint), nullptr);
+    EXPECT_EQ(paint.rcPaint.right, 0);
+    EXPECT_EQ(paint.rcPaint.bottom, 0);
+    EXPECT_TRUE(platform::EndPaint(window, &paint));
+    EXPECT_EQ(host::CurrentCounts().drawingContexts, 0);
+    platform::DestroyWindow(window);
+}
+
+// A modal loop sends the paints that fall due; a window whose procedure does
+// not paint is validated all the same, so that the loop ends.
+TEST_F(HostWindowTest, ModalDialogsPaintWhatIsDueAndValidateWhatIsLeft) {
+    WNDCLASSA idle{};
+    idle.lpfnWndProc = IdleProc;
+    idle.lpszClassName = "Idle";
+    ASSERT_NE(platform::RegisterClassA(&idle), 0);
+    const HWND painted = Create(WS_OVERLAPPEDWINDOW | WS_VISIBLE);
+    const HWND unpainted = platform::CreateWindowExA(0, "idle", "idle", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 20,
+                                                     40, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(unpainted, nullptr);
+    Received().clear();
+    EXPECT_EQ(platform::MessageBoxA(painted, "text", "caption", MB_OK), IDOK);
+    EXPECT_EQ(Received(), (std::vector<UINT>{WM_PAINT, WM_ERASEBKGND, WM_PAINT}));
+    EXPECT_FALSE(host::NeedsPaint(painted));
+    EXPECT_FALSE(host::NeedsPaint(unpainted));
+    EXPECT_EQ(host::ClientPixel(painted, 0, 0), 0x00123456u);
+    EXPECT_EQ(host::ClientPixel(unpainted, 0, 0), host::kUnpainted);
+    ASSERT_EQ(host::MessageBoxCalls().size(), 1u);
+    EXPECT_EQ(host::MessageBoxCalls()[0].text, "text");
+    // A box for a window that is gone does not show.
+    platform::DestroyWindow(painted);
+    EXPECT_EQ(platform::MessageBoxA(painted, "text", "caption", MB_OK), 0);
+    EXPECT_EQ(host::MessageBoxCalls().size(), 1u);
+    platform::DestroyWindow(unpainted);
+}
+
+// A record of a size the dialog does not know, or an owner that is gone: the
+// call is seen, but no dialog opens and no answer is taken.
+TEST_F(HostWindowTest, OpenDialogsThatCannotOpenTakeNoAnswer) {
+    const HWND window = Create(WS_OVERLAPPEDWINDOW);
+    char file[32] = "start.bmp";
+    OPENFILENAMEA request{};
+    request.lStructSize = 80;
+    request.hwndOwner = window;
+    request.lpstrFile = file;
+    request.nMaxFile = sizeof file;
+    host::AnswerOpenDialog("/picked/by/test.bmp");
+    EXPECT_FALSE(platform::GetOpenFileNameA(&request));
+    request.lStructSize = 88;  // the record with the later members
+    platform::DestroyWindow(window);
+    EXPECT_FALSE(platform::GetOpenFileNameA(&request));
+    request.hwndOwner = nullptr;
+    EXPECT_TRUE(platform::GetOpenFileNameA(&request));
+    ASSERT_EQ(host::OpenDialogCalls().size(), 3u);
+    EXPECT_FALSE(host::OpenDialogCalls()[0].answered);
+    EXPECT_FALSE(host::OpenDialogCalls()[1].answered);
+    EXPECT_TRUE(host::OpenDialogCalls()[2].answered);
+    EXPECT_STREQ(file, "/picked/by/test.bmp");
+    EXPECT_EQ(host::OpenDialogCalls()[2].fileOnEntry, "start.bmp");
+}
+
 TEST_F(HostWindowTest, ALoopWithNoInputLeftIsEndedByTheHost) {
     const HWND window = Create(WS_OVERLAPPEDWINDOW);
     quitOnDestroy = false;  // a program that forgets to quit still ends

@@ -1,0 +1,287 @@
+// The test stand-in's system: a simulated window manager whose windows have a
+// fixed frame, the metrics, input and dialog answers tests give, and the
+// faults, call log and records tests set and read. Windows, the queue,
+// painting, memory and files are the shared model's (platform/winmodel).
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <deque>
+#include <map>
+
+#include "platform/host/host_control.h"
+#include "platform/winmodel/backend.h"
+
+namespace {
+
+using winmodel::backend::Fault;
+
+constexpr int kPatience = 1000;  // empty polls in a row with no input left: the session ends
+
+struct ScheduledInput {
+    host::InputKind kind;
+    int x, y, afterIdlePolls;
+};
+
+struct DialogAnswer {
+    bool confirm, closeOwner;
+    std::string path;
+};
+
+struct Simulation {
+    std::vector<HWND> windows;  // in creation order, destroyed ones too
+    std::map<HWND, host::WindowCreation> creations;
+    std::deque<ScheduledInput> input;
+    int emptyPollsInARow = 0;
+    std::map<int, int> metrics;
+    host::LoopStats stats;
+    std::deque<DialogAnswer> dialogAnswers;
+    std::vector<host::OpenDialogCall> dialogCalls;
+    std::vector<host::MessageBoxCall> messageBoxCalls;
+};
+
+Simulation state;
+
+int globalAllocsLeft = -1;  // N more succeed, then all fail; -1: none fails
+int heapAllocsLeft = -1;
+bool failing[6] = {};  // the switches, by Fault (the allocations count instead)
+bool recording = false;
+std::vector<std::string> callLog;
+
+bool TakeFault(int* allowance) {
+    if (*allowance <= 0) {
+        return *allowance == 0;
+    }
+    --*allowance;
+    return false;
+}
+
+bool Known(HWND window) { return state.creations.count(window) != 0; }
+
+HWND FirstLiveWindow() {
+    const auto live = std::find_if(state.windows.begin(), state.windows.end(), [](HWND each) { return each->alive; });
+    return live != state.windows.end() ? *live : nullptr;
+}
+
+// Turns one scheduled input into the messages the user's action would queue.
+void Deliver(const ScheduledInput& input) {
+    HWND target = FirstLiveWindow();
+    const LPARAM where = MAKELPARAM(input.x, input.y);
+    if (target == nullptr) {
+        // Nobody to close: the session ends all the same.
+        if (input.kind == host::InputKind::Close) {
+            winmodel::PostQuit(0);
+        }
+    } else if (input.kind == host::InputKind::LeftClick || input.kind == host::InputKind::RightClick) {
+        const bool left = input.kind == host::InputKind::LeftClick;
+        winmodel::Post(target, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? MK_LBUTTON : MK_RBUTTON, where);
+        winmodel::Post(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, where);
+    } else if (input.kind == host::InputKind::MouseMove) {
+        winmodel::Post(target, WM_MOUSEMOVE, 0, where);
+    } else if (input.kind == host::InputKind::KeyPress) {
+        winmodel::Post(target, WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
+        winmodel::Post(target, WM_KEYUP, static_cast<WPARAM>(input.x), static_cast<LPARAM>(0xC0000001U));
+    } else {
+        winmodel::Post(target, WM_SYSCOMMAND, SC_CLOSE, 0);
+    }
+}
+
+// No more input and the program still runs: close the window as a user
+// would; if that was tried already or there is no window, quit.
+void EndSession() {
+    state.emptyPollsInARow = 0;
+    ++state.stats.sessionEnds;
+    if (state.stats.sessionEnds == 1 && FirstLiveWindow() != nullptr) {
+        Deliver(ScheduledInput{host::InputKind::Close, 0, 0, 0});
+    } else {
+        winmodel::PostQuit(0);
+    }
+}
+
+bool OtherDialogMembersZero(const OPENFILENAMEA& request) {
+    return request.hInstance == nullptr && request.lpstrCustomFilter == nullptr && request.nMaxCustFilter == 0 &&
+           request.nFilterIndex == 0 && request.lpstrFileTitle == nullptr && request.nMaxFileTitle == 0 &&
+           request.lpstrInitialDir == nullptr && request.nFileOffset == 0 && request.nFileExtension == 0 &&
+           request.lpstrDefExt == nullptr && request.lCustData == 0 && request.lpfnHook == nullptr &&
+           request.lpTemplateName == nullptr;
+}
+
+}  // namespace
+
+namespace host {
+
+LiveCounts CurrentCounts() { return winmodel::Counts(); }
+
+void FailGlobalAllocAfter(int successes) { globalAllocsLeft = successes; }
+void FailHeapAllocAfter(int successes) { heapAllocsLeft = successes; }
+void RefuseBitmaps(bool refuse) { failing[static_cast<int>(Fault::Bitmap)] = refuse; }
+void FailRegisterClass(bool fail) { failing[static_cast<int>(Fault::RegisterClass)] = fail; }
+void FailCreateWindow(bool fail) { failing[static_cast<int>(Fault::CreateWindow)] = fail; }
+void FailBeginPaint(bool fail) { failing[static_cast<int>(Fault::BeginPaint)] = fail; }
+
+void ClearFaults() {
+    globalAllocsLeft = -1;
+    heapAllocsLeft = -1;
+    std::fill(std::begin(failing), std::end(failing), false);
+}
+
+void RecordCalls(bool on) { recording = on; }
+const std::vector<std::string>& CallLog() { return callLog; }
+void ClearCallLog() { callLog.clear(); }
+
+void ResetWindowing() {
+    winmodel::ResetWindows();
+    state = Simulation{};
+}
+
+void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
+
+std::vector<HWND> AllWindows() { return state.windows; }
+bool IsLiveWindow(HWND window) { return winmodel::IsLive(window); }
+WindowCreation CreationOf(HWND window) { return Known(window) ? state.creations[window] : WindowCreation{}; }
+std::string CaptionOf(HWND window) { return Known(window) ? window->caption : std::string(); }
+bool NeedsPaint(HWND window) { return winmodel::IsLive(window) && window->needsPaint; }
+
+COLORREF ClientPixel(HWND window, int x, int y) {
+    if (!Known(window) || x < 0 || y < 0 || x >= window->clientWidth || y >= window->clientHeight) {
+        return kUnpainted;
+    }
+    const std::uint32_t pixel = window->pixels[static_cast<std::size_t>(y) * window->pixelWidth + x];
+    return (pixel & winmodel::kUnpaintedPixel) != 0 ? kUnpainted
+                                                    : (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
+}
+
+bool FindClass(const std::string& name, WNDCLASSA* found) { return winmodel::FindClass(name.c_str(), found); }
+bool BrushColour(HBRUSH brush, COLORREF* colour) { return winmodel::BrushColour(brush, colour); }
+
+void ScheduleInput(InputKind kind, int x, int y, int afterIdlePolls) {
+    state.input.push_back(ScheduledInput{kind, x, y, afterIdlePolls});
+}
+
+LoopStats CurrentLoopStats() { return state.stats; }
+
+void AnswerOpenDialog(const std::string& path) { state.dialogAnswers.push_back({true, false, path}); }
+void CancelOpenDialog() { state.dialogAnswers.push_back({false, false, std::string()}); }
+void CloseOwnerDuringOpenDialog() { state.dialogAnswers.push_back({false, true, std::string()}); }
+const std::vector<OpenDialogCall>& OpenDialogCalls() { return state.dialogCalls; }
+const std::vector<MessageBoxCall>& MessageBoxCalls() { return state.messageBoxCalls; }
+
+}  // namespace host
+
+namespace winmodel::backend {
+
+bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
+    state.windows.push_back(window);
+    state.creations[window] =
+        host::WindowCreation{asked.dwExStyle, asked.lpszClass, asked.lpszName != nullptr ? asked.lpszName : "",
+                             static_cast<DWORD>(asked.style), asked.x, asked.y, asked.cx, asked.cy,
+                             asked.hwndParent, asked.hMenu, asked.hInstance, asked.lpCreateParams};
+    PlaceSystemWindow(window, asked.x, asked.y, asked.cx, asked.cy);
+    return true;
+}
+
+void ShowSystemWindow(HWND) {}
+
+// The client area follows the outer rectangle, less the fixed frame.
+void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
+    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
+    const int clientWidth = std::max(width - host::kFrameWidth, 0);
+    const int clientHeight = std::max(height - host::kFrameHeight, 0);
+    SetClientSize(window, clientWidth, clientHeight, clientWidth, clientHeight);
+}
+
+void SetSystemCaption(HWND, const char*) {}
+void DestroySystemWindow(HWND) {}
+void Present(HWND, int, int, int, int) {}
+
+// Input falls due as the program polls; when the program waits, time passes
+// and the next input arrives at once, or, with none left, the session ends.
+void PumpEvents(bool wait) {
+    auto& input = state.input;
+    if (wait) {
+        ++state.stats.waits;
+        if (input.empty()) {
+            EndSession();
+            return;
+        }
+        input.front().afterIdlePolls = 0;
+    }
+    while (!input.empty() && input.front().afterIdlePolls <= 0) {
+        const ScheduledInput due = input.front();
+        input.pop_front();
+        Deliver(due);
+    }
+}
+
+void Polled(bool found) {
+    ++state.stats.peeks;
+    if (found) {
+        state.emptyPollsInARow = 0;
+        return;
+    }
+    ++state.stats.emptyPolls;
+    ++state.emptyPollsInARow;
+    if (!state.input.empty()) {
+        --state.input.front().afterIdlePolls;
+    } else if (state.emptyPollsInARow >= kPatience) {
+        EndSession();
+    }
+}
+
+// A full-screen client area of 1024 x 737 until a test sets another.
+int ScreenMetric(int index) {
+    const auto set = state.metrics.find(index);
+    const int otherwise = index == SM_CXFULLSCREEN ? 1024 : index == SM_CYFULLSCREEN ? 737 : 0;
+    return set != state.metrics.end() ? set->second : otherwise;
+}
+
+// The host's display takes bitmaps of any shape that memory holds.
+const long long kLargestBitmapSide = 1LL << 30;
+
+void NoteOpenDialog(const OPENFILENAMEA& request) {
+    const char* file = request.lpstrFile;
+    const char* title = request.lpstrTitle;
+    state.dialogCalls.push_back(host::OpenDialogCall{
+        request.lStructSize, request.hwndOwner, FilterStrings(request.lpstrFilter), request.lpstrFile,
+        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
+        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
+}
+
+// Answers in the order tests gave them; a dialog with none left is cancelled.
+bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
+    DialogAnswer answer{false, false, std::string()};
+    state.dialogCalls.back().answered = !state.dialogAnswers.empty();
+    if (!state.dialogAnswers.empty()) {
+        answer = state.dialogAnswers.front();
+        state.dialogAnswers.pop_front();
+    }
+    if (answer.closeOwner && request.hwndOwner != nullptr) {
+        Send(request.hwndOwner, WM_CLOSE, 0, 0);
+    }
+    *path = answer.path;
+    return answer.confirm;
+}
+
+void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    state.messageBoxCalls.push_back(
+        host::MessageBoxCall{owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+}
+
+void Note(const char* call, std::initializer_list<long long> numbers, bool message) {
+    if (!recording) {
+        return;
+    }
+    callLog.emplace_back(call);
+    for (long long number : numbers) {
+        char text[24];
+        std::snprintf(text, sizeof text, message ? " 0x%04llX" : " %lld", number);
+        callLog.back() += text;
+    }
+}
+
+bool Fails(Fault fault) {
+    return fault == Fault::GlobalAlloc ? TakeFault(&globalAllocsLeft)
+           : fault == Fault::HeapAlloc ? TakeFault(&heapAllocsLeft)
+                                       : failing[static_cast<int>(fault)];
+}
+
+}  // namespace winmodel::backend

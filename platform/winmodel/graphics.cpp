@@ -1,0 +1,179 @@
+// The bitmap, brush and drawing calls. Device-independent pixels (24- or
+// 32-bit, uncompressed, rows bottom-up or top-down, padded to 4 bytes) become
+// window pixels 0x00RRGGBB, on a little-endian machine the bytes blue, green,
+// red and a zero: a 24-bit pixel moves as it is stored.
+#include <algorithm>
+#include <cstdlib>
+#include <set>
+
+#include "platform/winmodel/backend.h"
+
+namespace {
+
+struct DibLayout {
+    long long width, rows, rowBytes, colourEntries;
+    int pixelBytes;
+    bool bottomUp;
+};
+
+struct Placement {
+    long long x, y, width, height;  // the destination rectangle
+    long long sourceX, sourceY;
+    long long startScan, lines;     // the scan lines `bits` holds
+};
+
+std::set<HGDIOBJ> liveBitmaps;
+std::set<HGDIOBJ> liveBrushes;
+
+// A header as a display driver takes it: of a size the system knows, read
+// whole, with a colour table of biClrUsed entries after it; true-colour
+// pixels without compression; no side longer than the display shows; less
+// than a gigabyte.
+bool DescribeDib(const BITMAPINFOHEADER& header, DibLayout* layout) {
+    const DWORD size = header.biSize;
+    if ((size != 40 && size != 52 && size != 56 && size != 108 && size != 124) || header.biWidth <= 0 ||
+        header.biHeight == 0 || header.biCompression != BI_RGB ||
+        (header.biBitCount != 24 && header.biBitCount != 32) || header.biClrUsed > 65536) {
+        return false;
+    }
+    const long long rows = header.biHeight < 0 ? -static_cast<long long>(header.biHeight) : header.biHeight;
+    const long long rowBytes = (static_cast<long long>(header.biWidth) * header.biBitCount + 31) / 32 * 4;
+    *layout = DibLayout{header.biWidth, rows, rowBytes, header.biClrUsed, header.biBitCount / 8, header.biHeight > 0};
+    const long long largest = winmodel::backend::kLargestBitmapSide;
+    return layout->width <= largest && rows <= largest && layout->rowBytes * rows < (1LL << 30);
+}
+
+// Reads what a driver reads of a header and its colour table, and the ends of
+// every row: a header promising more than its blocks hold is caught by the
+// address sanitizer, as it would crash a real driver.
+void TouchDib(const BITMAPINFO* info, const DibLayout& layout, const void* bits) {
+    volatile unsigned char sink = 0;
+    const auto* header = reinterpret_cast<const unsigned char*>(info);
+    for (long long i = 0; i < info->bmiHeader.biSize + layout.colourEntries * 4; ++i) {
+        sink = static_cast<unsigned char>(sink ^ header[i]);
+    }
+    const auto* row = static_cast<const unsigned char*>(bits);
+    for (long long i = 0; i < layout.rows; ++i, row += layout.rowBytes) {
+        sink = static_cast<unsigned char>(sink ^ row[0] ^ row[layout.rowBytes - 1]);
+    }
+}
+
+// Writes the DIB's pixels into `target` (`stride` pixels a row) as
+// SetDIBitsToDevice places them, within its first `clipWidth` columns and
+// `clipHeight` rows. Row j of the rectangle, from its top, comes from scan line
+// sourceY + height - 1 - j of a bottom-up DIB, sourceY + j of a top-down one.
+void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, long long clipHeight,
+                 const DibLayout& layout, const void* bits, const Placement& at) {
+    const long long first = std::max({0LL, -at.x, -at.sourceX});
+    const long long end = std::min({at.width, clipWidth - at.x, layout.width - at.sourceX});
+    for (long long j = std::max(0LL, -at.y); j < std::min(at.height, clipHeight - at.y); ++j) {
+        const long long scan = layout.bottomUp ? at.sourceY + at.height - 1 - j : at.sourceY + j;
+        if (scan < at.startScan || scan >= at.startScan + at.lines) {
+            continue;
+        }
+        const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
+        std::uint32_t* row = target + (at.y + j) * stride;
+        for (long long i = first; i < end; ++i) {
+            const unsigned char* pixel = line + (at.sourceX + i) * layout.pixelBytes;
+            row[at.x + i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
+                            static_cast<std::uint32_t>(pixel[2]) << 16;
+        }
+    }
+}
+
+}  // namespace
+
+namespace winmodel {
+
+bool BrushColour(HBRUSH brush, COLORREF* colour) {
+    *colour = liveBrushes.count(brush) != 0 ? brush->colour : *colour;
+    return liveBrushes.count(brush) != 0;
+}
+
+}  // namespace winmodel
+
+namespace platform {
+
+using winmodel::backend::Note;
+
+HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+                       const BITMAPINFO* colours, UINT usage) {
+    Note("CreateDIBitmap");
+    DibLayout layout{};
+    DibLayout source{};
+    const bool initialise = (init & CBM_INIT) != 0;
+    if (winmodel::backend::Fails(winmodel::backend::Fault::Bitmap) || surface == nullptr || header == nullptr ||
+        usage != DIB_RGB_COLORS || !DescribeDib(*header, &layout) ||
+        (initialise && (colours == nullptr || bits == nullptr || !DescribeDib(colours->bmiHeader, &source)))) {
+        return nullptr;
+    }
+    auto* pixels = static_cast<std::uint32_t*>(std::calloc(static_cast<std::size_t>(layout.width * layout.rows), 4));
+    if (pixels == nullptr) {
+        return nullptr;
+    }
+    if (initialise) {
+        TouchDib(colours, source, bits);
+        WritePixels(pixels, layout.width, layout.width, layout.rows, source, bits,
+                    Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows});
+    }
+    auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
+    liveBitmaps.insert(bitmap);
+    ++winmodel::Counts().bitmaps;
+    return bitmap;
+}
+
+BOOL DeleteObject(HGDIOBJ object) {
+    Note("DeleteObject");
+    if (liveBitmaps.erase(object) != 0) {
+        std::free(static_cast<HBITMAP>(object)->pixels);
+        delete static_cast<HBITMAP>(object);
+        --winmodel::Counts().bitmaps;
+        return TRUE;
+    }
+    if (liveBrushes.erase(object) != 0) {
+        delete static_cast<HBRUSH>(object);
+        --winmodel::Counts().brushes;
+        return TRUE;
+    }
+    return FALSE;
+}
+
+int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY,
+                      UINT startScan, UINT scanLines, const void* bits, const BITMAPINFO* info, UINT usage) {
+    Note("SetDIBitsToDevice");
+    DibLayout layout{};
+    if (!winmodel::IsLiveContext(surface) || info == nullptr || bits == nullptr || usage != DIB_RGB_COLORS ||
+        !DescribeDib(info->bmiHeader, &layout) || startScan >= layout.rows) {
+        return 0;
+    }
+    // `bits` holds the scan lines from startScan on, as many as given.
+    const long long lines = std::min<long long>(scanLines, layout.rows - startScan);
+    DibLayout given = layout;
+    given.rows = lines;
+    TouchDib(info, given, bits);
+    HWND window = surface->window;
+    if (!winmodel::IsLive(window)) {
+        return static_cast<int>(lines);  // the screen keeps nothing
+    }
+    WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
+                Placement{x, y, width, height, sourceX, sourceY, startScan, lines});
+    // Drawn through a paint context, it shows at EndPaint.
+    const int left = std::max(x, 0);
+    const int top = std::max(y, 0);
+    const int right = static_cast<int>(std::min<long long>(static_cast<long long>(x) + width, window->clientWidth));
+    const int bottom = static_cast<int>(std::min<long long>(static_cast<long long>(y) + height, window->clientHeight));
+    if (!surface->paint && left < right && top < bottom) {
+        winmodel::backend::Present(window, left, top, right - left, bottom - top);
+    }
+    return static_cast<int>(lines);
+}
+
+HBRUSH CreateSolidBrush(COLORREF colour) {
+    Note("CreateSolidBrush");
+    auto* brush = new HBRUSH__{colour};
+    liveBrushes.insert(brush);
+    ++winmodel::Counts().brushes;
+    return brush;
+}
+
+}  // namespace platform
