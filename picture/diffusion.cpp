@@ -91,13 +91,13 @@ void StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t
 // j + 2L...
 
 // r is the 31-bit value modulo 5, and so the sum s of its four bytes modulo 5
-// (256 leaves 1 modulo 5). For s up to 127 + 3·255 = 892, f = s·13108 modulo
-// 2^16 (13108 is 2^16 / 5 rounded up) is the fraction of s / 5 in 16 bits,
-// r / 5, a little too large: r is the top part of 5·f in 16 bits, and f's top
-// three bits are 000, 001, 011, 100, 110 for r = 0 to 4.
+// (256 leaves 1 modulo 5). For s up to 4·255 = 1020, f = s·13108 modulo 2^16
+// (13108 is 2^16 / 5 rounded up) is the fraction of s / 5 in 16 bits, s's
+// remainder / 5, a little too large: that remainder is the top part of 5·f in
+// 16 bits, and f's top three bits are 000, 001, 011, 100, 110 for 0 to 4.
 constexpr bool FractionGivesRemainder() {
     const std::uint32_t topBits[5] = {0, 1, 3, 4, 6};
-    for (std::uint32_t sum = 0; sum <= 892; ++sum) {
+    for (std::uint32_t sum = 0; sum <= 1020; ++sum) {
         const std::uint32_t fraction = (sum * 13108) & 0xFFFF;
         if ((fraction * 5) >> 16 != sum % 5 || fraction >> 13 != topBits[sum % 5]) {
             return false;
@@ -182,72 +182,149 @@ __attribute__((target("avx512f,avx512bw,avx512dq"))) void StepRowAvx512(
 
 #pragma GCC diagnostic pop
 
-constexpr Jump kJump8 = JumpAhead(8);
-
 __attribute__((target("avx2"))) inline __m256i LoadAvx2(const void* from) {
     return _mm256_loadu_si256(static_cast<const __m256i*>(from));
 }
 
-// AVX2: 8 pixels, 24 bytes, a piece. Equal to the plain step because the lanes
-// give the row's draws in order, each pixel's f is spread over its 3 bytes,
-// and each byte is blended from the snapshot loads at the five offsets by f's
-// top three bits (a blend reads each byte's top bit): the first sets own and
-// above (r = 3, 4) apart from right, left and below; the second takes above
-// over own and below over the other two, of which the third picks left. A
-// piece's 32-byte loads reach 3 pixels past it, so the pieces that end less
-// than 3 pixels before the row's last interior pixel copy their pixels one by
-// one by r.
+// AVX2 has no 64-bit multiply: 8 lanes' states are kept as 32-bit halves, lane
+// j in element j of `low` and `high`, and the odd lanes' low halves once more
+// in the even elements of `lowOdd`, where the 32 x 32 -> 64-bit multiply reads.
+struct LanesAvx2 {
+    __m256i low;
+    __m256i lowOdd;
+    __m256i high;
+};
+
+// A·s + c modulo 2^64 in each lane, from 32-bit products: lo·A_lo + c in 64
+// bits (even lanes, then odd ones) gives the new low half and, with its carry,
+// the start of the new high half, to which lo·A_hi + hi·A_lo add modulo 2^32.
+// A_lo and c are given for the even lanes and, in the even elements, the odd.
+__attribute__((target("avx2"))) inline LanesAvx2 JumpAvx2(LanesAvx2 lanes, __m256i multiplierLow,
+                                                         __m256i multiplierLowOdd, __m256i multiplierHigh,
+                                                         __m256i incrementEven, __m256i incrementOdd) {
+    const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(lanes.low, multiplierLow), incrementEven);
+    const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(lanes.lowOdd, multiplierLowOdd), incrementOdd);
+    const __m256i cross =
+        _mm256_add_epi32(_mm256_mullo_epi32(lanes.low, multiplierHigh), _mm256_mullo_epi32(lanes.high, multiplierLow));
+    return {_mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA), odd,
+            _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross)};
+}
+
+// The jumps of 8 lanes from a row's start state, laid out for JumpAvx2.
+struct LaneJumpsAvx2 {
+    std::uint32_t multiplierLow[8];
+    std::uint32_t multiplierLowOdd[8];
+    std::uint32_t multiplierHigh[8];
+    std::uint64_t incrementEven[4];
+    std::uint64_t incrementOdd[4];
+};
+
+constexpr LaneJumpsAvx2 JumpsOfLanesAvx2(int firstLane) {
+    LaneJumpsAvx2 jumps{};
+    for (int lane = 0; lane < 8; ++lane) {
+        const std::uint64_t multiplier = kLaneStarts.multiplier[firstLane + lane];
+        jumps.multiplierLow[lane] = static_cast<std::uint32_t>(multiplier);
+        jumps.multiplierHigh[lane] = static_cast<std::uint32_t>(multiplier >> 32);
+        if (lane % 2 == 0) {
+            jumps.incrementEven[lane / 2] = kLaneStarts.increment[firstLane + lane];
+        } else {
+            jumps.multiplierLowOdd[lane - 1] = static_cast<std::uint32_t>(multiplier);
+            jumps.incrementOdd[lane / 2] = kLaneStarts.increment[firstLane + lane];
+        }
+    }
+    return jumps;
+}
+
+constexpr LaneJumpsAvx2 kFirstLanesAvx2 = JumpsOfLanesAvx2(0);
+constexpr LaneJumpsAvx2 kSecondLanesAvx2 = JumpsOfLanesAvx2(8);
+
+__attribute__((target("avx2"))) inline LanesAvx2 StartLanesAvx2(std::uint64_t state, const LaneJumpsAvx2& jumps) {
+    const __m256i low = _mm256_set1_epi32(static_cast<int>(state));
+    return JumpAvx2({low, low, _mm256_set1_epi32(static_cast<int>(state >> 32))}, LoadAvx2(jumps.multiplierLow),
+                    LoadAvx2(jumps.multiplierLowOdd), LoadAvx2(jumps.multiplierHigh), LoadAvx2(jumps.incrementEven),
+                    LoadAvx2(jumps.incrementOdd));
+}
+
+// Each lane's f, in the low 16 bits of its element, of twice its value: the
+// doubled high half drops the top bit, so its bytes sum to 2r modulo 5, and
+// madd both adds the byte pairs and multiplies by 13108.
+__attribute__((target("avx2"))) inline __m256i FractionsAvx2(__m256i high) {
+    return _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_add_epi32(high, high), _mm256_set1_epi8(1)),
+                             _mm256_set1_epi16(13108));
+}
+
+// Writes the 8 pixels of a piece, and garbage into the 8 bytes after them,
+// which the next piece rewrites: byte i gets the top bits of the f of pixel
+// i / 3, by which blends pick it from the snapshot loads at the five offsets.
+// With 2r modulo 5 they are 000 for r = 0 (right), 001 for 3 (own), 011 for 1
+// (left), 100 for 4 (above) and 110 for 2 (below); a blend reads each byte's
+// top bit.
+__attribute__((target("avx2"))) inline void BlendPieceAvx2(__m256i fraction, std::uint8_t* target,
+                                                           const std::uint8_t* own, std::int32_t stride) {
+    const __m256i tripled =
+        _mm256_setr_epi32(0x05010101, 0x09090505, 0x0D0D0D09, -1, 0x05010101, 0x09090505, 0x0D0D0D09, -1);
+    const __m256i first = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(fraction, tripled),
+                                                      _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
+    __m256i second = _mm256_add_epi8(first, first);
+    const __m256i third = _mm256_add_epi8(second, second);
+    const __m256i inRow =
+        _mm256_blendv_epi8(_mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own), third), LoadAvx2(own - 3), second);
+    // Keeps GCC from turning the second use of `second` into a compare.
+    __asm__("" : "+x"(second));
+    const __m256i inColumn = _mm256_blendv_epi8(LoadAvx2(own + stride), LoadAvx2(own - stride), second);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_blendv_epi8(inRow, inColumn, first));
+}
+
+// Copies `pixels` (up to 8) pixels one by one by the piece's f.
+__attribute__((target("avx2"))) inline void PickPixelsAvx2(__m256i fraction, std::uint8_t* target,
+                                                           const std::uint8_t* own, std::int32_t stride,
+                                                           std::int32_t pixels) {
+    const std::int32_t offsets[5] = {3, 0, -3, stride, -stride};
+    std::uint16_t doubled[16];  // 2r modulo 5 in the even elements
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled), _mm256_mulhi_epu16(fraction, _mm256_set1_epi16(5)));
+    for (std::int32_t i = 0; i < pixels; ++i) {
+        std::memcpy(target + 3 * i, own + 3 * i + offsets[doubled[2 * i]], 3);
+    }
+}
+
+// AVX2: 16 pixels a step, two pieces of 8 drawn by lanes 0-7 and 8-15, each
+// lane jumping 16 draws; the two sets of lanes are independent chains of
+// multiplies, so each hides the other's latency. Equal to the plain step
+// because the lanes give the row's draws in order, every pixel is picked by
+// its own r, and every byte a piece writes past its pixels is rewritten by
+// the next piece. A piece's loads reach 3 pixels and its store 3 pixels less
+// a byte past it, so the pixels that end less than 3 before the row's last
+// interior pixel are copied one by one.
 __attribute__((target("avx2"))) void StepRowAvx2(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
                                                   std::int32_t count, std::int32_t stride) {
-    const std::int32_t offsets[5] = {3, -3, -stride, 0, stride};
-    std::uint32_t halves[2][8];
-    for (int lane = 0; lane < 8; ++lane) {
-        const std::uint64_t start = kLaneStarts.multiplier[lane] * state + kLaneStarts.increment[lane];
-        halves[0][lane] = static_cast<std::uint32_t>(start);
-        halves[1][lane] = static_cast<std::uint32_t>(start >> 32);
-    }
-    __m256i low = LoadAvx2(halves[0]);  // the states' low halves, lane j in 32-bit element j
-    __m256i high = LoadAvx2(halves[1]);
-    const __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier));
-    const __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier >> 32));
-    const __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump8.increment));
-    const __m256i tripled = _mm256_setr_epi32(0x05010101, 0x09090505, 0x0D0D0D09, -1, 0x05010101, 0x09090505,
-                                              0x0D0D0D09, -1);
-    const __m256i packed = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-    for (std::int32_t x = 0; x < count; x += 8) {
-        // NextRandom() of the 8 pixels is the high halves' low 31 bits; then f.
-        const __m256i value = _mm256_and_si256(high, _mm256_set1_epi32(0x7FFFFFFF));
-        const __m256i sum = _mm256_madd_epi16(_mm256_maddubs_epi16(value, _mm256_set1_epi8(1)), _mm256_set1_epi16(1));
-        const __m256i fraction = _mm256_mullo_epi16(sum, _mm256_set1_epi16(13108));
+    LanesAvx2 first = StartLanesAvx2(state, kFirstLanesAvx2);
+    LanesAvx2 second = StartLanesAvx2(state, kSecondLanesAvx2);
+    __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier));
+    __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier >> 32));
+    __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump16.increment));
+    // Keeps GCC from rebuilding these in the loop when it runs out of
+    // registers; it keeps them in memory instead, read by the multiplies.
+    __asm__("" : "+x"(multiplierLow), "+x"(multiplierHigh), "+x"(increment));
+    for (std::int32_t x = 0; x < count; x += 16) {
+        const __m256i firstFractions = FractionsAvx2(first.high);
+        const __m256i secondFractions = FractionsAvx2(second.high);
         const std::uint8_t* own = source + 3 * x;
-        if (x + 11 <= count) {
-            // Byte i of the piece gets the top byte of the f of pixel i / 3.
-            const __m256i first = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(fraction, tripled), packed);
-            const __m256i second = _mm256_add_epi8(first, first);
-            const __m256i third = _mm256_add_epi8(second, second);
-            const __m256i sideOrBelow = _mm256_blendv_epi8(
-                _mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own - 3), third), LoadAvx2(own - stride), second);
-            const __m256i ownOrAbove = _mm256_blendv_epi8(LoadAvx2(own), LoadAvx2(own + stride), second);
-            const __m256i colour = _mm256_blendv_epi8(sideOrBelow, ownOrAbove, first);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * x), _mm256_castsi256_si128(colour));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(target + 3 * x + 16), _mm256_extracti128_si256(colour, 1));
+        if (x + 19 <= count) {
+            BlendPieceAvx2(firstFractions, target + 3 * x, own, stride);
+            BlendPieceAvx2(secondFractions, target + 3 * x + 24, own + 24, stride);
         } else {
-            std::uint32_t choices[8];
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices), _mm256_mulhi_epu16(fraction, _mm256_set1_epi16(5)));
-            for (std::int32_t i = 0; i < 8 && x + i < count; ++i) {
-                std::memcpy(target + 3 * (x + i), own + 3 * i + offsets[choices[i]], 3);
+            const std::int32_t left = count - x;  // 1 to 18
+            if (left >= 11) {
+                BlendPieceAvx2(firstFractions, target + 3 * x, own, stride);
+            } else {
+                PickPixelsAvx2(firstFractions, target + 3 * x, own, stride, left < 8 ? left : 8);
+            }
+            if (left > 8) {
+                PickPixelsAvx2(secondFractions, target + 3 * x + 24, own + 24, stride, left < 16 ? left - 8 : 8);
             }
         }
-        // AVX2 has no 64-bit multiply: the jump A·s + c takes 32-bit products.
-        // lo·A_lo + c in 64 bits (even lanes, then odd ones) gives the new low
-        // half and, with its carry, the start of the new high half, to which
-        // lo·A_hi + hi·A_lo add modulo 2^32.
-        const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(low, multiplierLow), increment);
-        const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(low, 32), multiplierLow), increment);
-        const __m256i cross =
-            _mm256_add_epi32(_mm256_mullo_epi32(low, multiplierHigh), _mm256_mullo_epi32(high, multiplierLow));
-        low = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
-        high = _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross);
+        first = JumpAvx2(first, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        second = JumpAvx2(second, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
     }
 }
 
