@@ -210,7 +210,9 @@ __attribute__((target("avx2"))) inline LanesAvx2 JumpAvx2(LanesAvx2 lanes, __m25
             _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross)};
 }
 
-// The jumps of 8 lanes from a row's start state, laid out for JumpAvx2.
+// The jumps of 8 lanes from a row's start state, laid out for JumpAvx2: lane j
+// draws for pixel 2j + firstPixel of each 16, so it starts 2j + firstPixel + 1
+// draws into the row.
 struct LaneJumpsAvx2 {
     std::uint32_t multiplierLow[8];
     std::uint32_t multiplierLowOdd[8];
@@ -219,24 +221,24 @@ struct LaneJumpsAvx2 {
     std::uint64_t incrementOdd[4];
 };
 
-constexpr LaneJumpsAvx2 JumpsOfLanesAvx2(int firstLane) {
+constexpr LaneJumpsAvx2 JumpsOfLanesAvx2(int firstPixel) {
     LaneJumpsAvx2 jumps{};
     for (int lane = 0; lane < 8; ++lane) {
-        const std::uint64_t multiplier = kLaneStarts.multiplier[firstLane + lane];
-        jumps.multiplierLow[lane] = static_cast<std::uint32_t>(multiplier);
-        jumps.multiplierHigh[lane] = static_cast<std::uint32_t>(multiplier >> 32);
+        const Jump start = JumpAhead(static_cast<std::uint32_t>(2 * lane + firstPixel + 1));
+        jumps.multiplierLow[lane] = static_cast<std::uint32_t>(start.multiplier);
+        jumps.multiplierHigh[lane] = static_cast<std::uint32_t>(start.multiplier >> 32);
         if (lane % 2 == 0) {
-            jumps.incrementEven[lane / 2] = kLaneStarts.increment[firstLane + lane];
+            jumps.incrementEven[lane / 2] = start.increment;
         } else {
-            jumps.multiplierLowOdd[lane - 1] = static_cast<std::uint32_t>(multiplier);
-            jumps.incrementOdd[lane / 2] = kLaneStarts.increment[firstLane + lane];
+            jumps.multiplierLowOdd[lane - 1] = static_cast<std::uint32_t>(start.multiplier);
+            jumps.incrementOdd[lane / 2] = start.increment;
         }
     }
     return jumps;
 }
 
-constexpr LaneJumpsAvx2 kFirstLanesAvx2 = JumpsOfLanesAvx2(0);
-constexpr LaneJumpsAvx2 kSecondLanesAvx2 = JumpsOfLanesAvx2(8);
+constexpr LaneJumpsAvx2 kEvenPixelsAvx2 = JumpsOfLanesAvx2(0);
+constexpr LaneJumpsAvx2 kOddPixelsAvx2 = JumpsOfLanesAvx2(1);
 
 __attribute__((target("avx2"))) inline LanesAvx2 StartLanesAvx2(std::uint64_t state, const LaneJumpsAvx2& jumps) {
     const __m256i low = _mm256_set1_epi32(static_cast<int>(state));
@@ -253,78 +255,120 @@ __attribute__((target("avx2"))) inline __m256i FractionsAvx2(__m256i high) {
                              _mm256_set1_epi16(13108));
 }
 
-// Writes the 8 pixels of a piece, and garbage into the 8 bytes after them,
-// which the next piece rewrites: byte i gets the top bits of the f of pixel
-// i / 3, by which blends pick it from the snapshot loads at the five offsets.
-// With 2r modulo 5 they are 000 for r = 0 (right), 001 for 3 (own), 011 for 1
-// (left), 100 for 4 (above) and 110 for 2 (below); a blend reads each byte's
-// top bit.
-__attribute__((target("avx2"))) inline void BlendPieceAvx2(__m256i fraction, std::uint8_t* target,
-                                                           const std::uint8_t* own, std::int32_t stride) {
-    const __m256i tripled =
-        _mm256_setr_epi32(0x05010101, 0x09090505, 0x0D0D0D09, -1, 0x05010101, 0x09090505, 0x0D0D0D09, -1);
-    const __m256i first = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(fraction, tripled),
-                                                      _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7));
-    __m256i second = _mm256_add_epi8(first, first);
+// f of 16 pixels in order, one 16-bit word each, from the lanes of the even
+// and the odd pixels.
+__attribute__((target("avx2"))) inline __m256i PixelFractionsAvx2(__m256i evenHigh, __m256i oddHigh) {
+    return _mm256_blend_epi16(FractionsAvx2(evenHigh), _mm256_slli_epi32(FractionsAvx2(oddHigh), 16), 0xAA);
+}
+
+// A 32-pixel block is 96 bytes, three whole vectors. Vector v's byte i lies in
+// pixel (32v + i) / 3; a permute of the words of the block's two halves puts
+// the words of its pixels in each 128-bit lane (in a lane, 16 bytes cover
+// parts of 6 pixels), and a shuffle takes each pixel's byte of f, its high
+// byte, to its 3 bytes. The permutes: vector 0 takes words 0-5 and 5-10 of the
+// first half (its 32-bit elements 0-2, 2-5), vector 1 the first half's second
+// lane and the second half's first, vector 2 words 5-10 and 10-15 of the
+// second half (elements 2-5, 5-7).
+constexpr int kFirstWordOfLane[3][2] = {{0, 4}, {8, 16}, {20, 26}};
+
+struct SpreadsAvx2 {
+    std::uint8_t byteOfF[3][32];
+};
+
+constexpr SpreadsAvx2 SpreadsOfVectors() {
+    SpreadsAvx2 spreads{};
+    for (int vector = 0; vector < 3; ++vector) {
+        for (int byte = 0; byte < 32; ++byte) {
+            const int word = (32 * vector + byte) / 3 - kFirstWordOfLane[vector][byte / 16];
+            spreads.byteOfF[vector][byte] = static_cast<std::uint8_t>(2 * word + 1);
+        }
+    }
+    return spreads;
+}
+
+constexpr SpreadsAvx2 kSpreadsAvx2 = SpreadsOfVectors();
+
+constexpr bool SpreadsStayInTheirLanes() {
+    for (const auto& vector : kSpreadsAvx2.byteOfF) {
+        for (const std::uint8_t byte : vector) {
+            if (byte > 15) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+static_assert(SpreadsStayInTheirLanes(), "each byte's f is in its own 128-bit lane after the permute");
+
+// Writes the 32 bytes at target: each byte gets the top bits of its pixel's f
+// (in `spread`), by which blends pick it from the snapshot loads at the five
+// offsets. With 2r modulo 5 they are 000 for r = 0 (right), 001 for 3 (own),
+// 011 for 1 (left), 100 for 4 (above) and 110 for 2 (below); a blend reads
+// each byte's top bit.
+__attribute__((target("avx2"))) inline void BlendVectorAvx2(__m256i spread, std::uint8_t* target,
+                                                            const std::uint8_t* own, std::int32_t stride) {
+    __m256i second = _mm256_add_epi8(spread, spread);
     const __m256i third = _mm256_add_epi8(second, second);
     const __m256i inRow =
         _mm256_blendv_epi8(_mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own), third), LoadAvx2(own - 3), second);
     // Keeps GCC from turning the second use of `second` into a compare.
     __asm__("" : "+x"(second));
     const __m256i inColumn = _mm256_blendv_epi8(LoadAvx2(own + stride), LoadAvx2(own - stride), second);
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_blendv_epi8(inRow, inColumn, first));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_blendv_epi8(inRow, inColumn, spread));
 }
 
-// Copies `pixels` (up to 8) pixels one by one by the piece's f.
-__attribute__((target("avx2"))) inline void PickPixelsAvx2(__m256i fraction, std::uint8_t* target,
-                                                           const std::uint8_t* own, std::int32_t stride,
-                                                           std::int32_t pixels) {
-    const std::int32_t offsets[5] = {3, 0, -3, stride, -stride};
-    std::uint16_t doubled[16];  // 2r modulo 5 in the even elements
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled), _mm256_mulhi_epu16(fraction, _mm256_set1_epi16(5)));
-    for (std::int32_t i = 0; i < pixels; ++i) {
-        std::memcpy(target + 3 * i, own + 3 * i + offsets[doubled[2 * i]], 3);
-    }
-}
-
-// AVX2: 16 pixels a step, two pieces of 8 drawn by lanes 0-7 and 8-15, each
-// lane jumping 16 draws; the two sets of lanes are independent chains of
-// multiplies, so each hides the other's latency. Equal to the plain step
-// because the lanes give the row's draws in order, every pixel is picked by
-// its own r, and every byte a piece writes past its pixels is rewritten by
-// the next piece. A piece's loads reach 3 pixels and its store 3 pixels less
-// a byte past it, so the pixels that end less than 3 before the row's last
-// interior pixel are copied one by one.
+// AVX2: 32 pixels a step, as three 32-byte vectors, drawn by two sets of 8
+// lanes (even and odd pixels) that each jump 16 draws twice a step; the two
+// sets are independent chains of multiplies, so each hides the other's
+// latency. Equal to the plain step because the lanes give the row's draws in
+// order, every byte is picked by its own pixel's r, and a vector is written
+// only when all its bytes are interior ones, so that its loads reach at most
+// the border pixel; the pixels after the last such vector are copied one by
+// one (the one it splits whole again).
 __attribute__((target("avx2"))) void StepRowAvx2(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
                                                   std::int32_t count, std::int32_t stride) {
-    LanesAvx2 first = StartLanesAvx2(state, kFirstLanesAvx2);
-    LanesAvx2 second = StartLanesAvx2(state, kSecondLanesAvx2);
+    LanesAvx2 even = StartLanesAvx2(state, kEvenPixelsAvx2);
+    LanesAvx2 odd = StartLanesAvx2(state, kOddPixelsAvx2);
     __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier));
     __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier >> 32));
     __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump16.increment));
     // Keeps GCC from rebuilding these in the loop when it runs out of
     // registers; it keeps them in memory instead, read by the multiplies.
     __asm__("" : "+x"(multiplierLow), "+x"(multiplierHigh), "+x"(increment));
-    for (std::int32_t x = 0; x < count; x += 16) {
-        const __m256i firstFractions = FractionsAvx2(first.high);
-        const __m256i secondFractions = FractionsAvx2(second.high);
+    for (std::int32_t x = 0; x < count; x += 32) {
+        const __m256i firstHalf = PixelFractionsAvx2(even.high, odd.high);
+        even = JumpAvx2(even, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        odd = JumpAvx2(odd, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        const __m256i secondHalf = PixelFractionsAvx2(even.high, odd.high);
+        even = JumpAvx2(even, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        odd = JumpAvx2(odd, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
         const std::uint8_t* own = source + 3 * x;
-        if (x + 19 <= count) {
-            BlendPieceAvx2(firstFractions, target + 3 * x, own, stride);
-            BlendPieceAvx2(secondFractions, target + 3 * x + 24, own + 24, stride);
+        std::uint8_t* block = target + 3 * x;
+        const std::int32_t left = count - x;
+        const std::int32_t vectors = left >= 32 ? 3 : 3 * left / 32;
+        if (vectors >= 1) {
+            const __m256i words = _mm256_permutevar8x32_epi32(firstHalf, _mm256_setr_epi32(0, 1, 2, 2, 2, 3, 4, 5));
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[0])), block, own, stride);
+        }
+        if (vectors >= 2) {
+            const __m256i words = _mm256_permute2x128_si256(firstHalf, secondHalf, 0x21);
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[1])), block + 32, own + 32,
+                            stride);
+        }
+        if (vectors == 3) {
+            const __m256i words = _mm256_permutevar8x32_epi32(secondHalf, _mm256_setr_epi32(2, 3, 4, 5, 5, 6, 7, 7));
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[2])), block + 64, own + 64,
+                            stride);
         } else {
-            const std::int32_t left = count - x;  // 1 to 18
-            if (left >= 11) {
-                BlendPieceAvx2(firstFractions, target + 3 * x, own, stride);
-            } else {
-                PickPixelsAvx2(firstFractions, target + 3 * x, own, stride, left < 8 ? left : 8);
-            }
-            if (left > 8) {
-                PickPixelsAvx2(secondFractions, target + 3 * x + 24, own + 24, stride, left < 16 ? left - 8 : 8);
+            const std::int32_t offsets[5] = {3, 0, -3, stride, -stride};
+            std::uint16_t doubled[32];  // 2r modulo 5 of each pixel
+            const __m256i five = _mm256_set1_epi16(5);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled), _mm256_mulhi_epu16(firstHalf, five));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled + 16), _mm256_mulhi_epu16(secondHalf, five));
+            for (std::int32_t i = 32 * vectors / 3; i < left; ++i) {
+                std::memcpy(block + 3 * i, own + 3 * i + offsets[doubled[i]], 3);
             }
         }
-        first = JumpAvx2(first, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
-        second = JumpAvx2(second, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
     }
 }
 
