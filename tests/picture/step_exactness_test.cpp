@@ -165,16 +165,16 @@ TEST_P(StepExactness, SmallPicturesOfEveryShapeMatchThePlainStep) {
     EXPECT_GT(changed, 10000);
 }
 
-TEST_P(StepExactness, RowsEndingAtEveryPlaceOfSeveralPiecesMatchThePlainStep) {
+TEST_P(StepExactness, RowsEndingAtEveryPlaceOfSeveralStepsMatchThePlainStep) {
     USE_KERNEL_OR_SKIP();
-    // Interior widths 1 to 88: every remainder by the 16 pixels the AVX2
-    // kernel steps at once, after none to five whole steps, so its last step
-    // ends with both pieces picked pixel by pixel, the first blended and the
-    // second picked, or both blended; the same for the other kernels' pieces.
-    // The shortest height (one interior row against both neighbours) and a
-    // taller one, against either end's guard page.
+    // Interior widths 1 to 98: every remainder by the 32 pixels the AVX2
+    // kernel steps at once, after none to two whole steps, so its last step
+    // ends with none to three of its vectors and the pixels after them copied
+    // one by one; the same for the 16-pixel pieces of the AVX-512 kernel. The
+    // shortest height (one interior row against both neighbours) and a taller
+    // one, against either end's guard page.
     int changed = 0;
-    for (std::int32_t width = 3; width <= 90; ++width) {
+    for (std::int32_t width = 3; width <= 100; ++width) {
         for (const std::int32_t height : {3, 6}) {
             for (const std::uint32_t seed : {17U, 0x9E3779B9U}) {
                 changed += CompareSteps(width, height, seed + static_cast<std::uint32_t>(width), 2, 0,
