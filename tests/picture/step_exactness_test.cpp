@@ -277,6 +277,20 @@ TEST_P(StepExactness, ManyStepsKeepTheSequence) {
     EXPECT_GT(CompareSteps(37, 23, 42, 30), 0);
 }
 
+TEST_P(StepExactness, RowsOfHundredsOfStepsAndGenerationsOfThemMatch) {
+    USE_KERNEL_OR_SKIP();
+    // Each row's kernel starts its lanes from the state the previous rows
+    // left, and its last step ends wherever the width says: rows of a few
+    // hundred 32-pixel steps (interior 8193 and 4097 pixels, one past a whole
+    // number of steps) against either guard page, and twenty generations of
+    // a picture three steps and a tail wide, where a lane that drifted by one
+    // draw in any row would show.
+    EXPECT_GT(CompareSteps(8195, 3, 0xC0FFEEU, 2, 0, kGuardAfterData), 0);
+    EXPECT_GT(CompareSteps(8195, 3, 0xBEEFU, 2, 0, kGuardBeforeData), 0);
+    EXPECT_GT(CompareSteps(4099, 5, 77, 2, 0, kGuardBeforeData), 0);
+    EXPECT_GT(CompareSteps(101, 9, 2026, 20, 0, kGuardAfterData), 0);
+}
+
 TEST_P(StepExactness, StepAllocatesNothing) {
     USE_KERNEL_OR_SKIP();
     MemoryPicture memory;
