@@ -85,10 +85,10 @@ void StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t
 
 #ifdef MOTTLE_X86_KERNELS
 
-// The vector kernels take a row in pieces of L pixels (16 or 8) and draw them
-// with L lanes of the generator: lane j starts at the state j + 1 draws into
-// the row and jumps L draws a piece, so it gives the draws of pixels j, j + L,
-// j + 2L...
+// The vector kernels take a row in pieces of 16 pixels and draw them with 16
+// lanes of the generator: the lane for pixel j of a piece starts at the state
+// j + 1 draws into the row and jumps 16 draws a piece, so it gives the draws
+// of pixels j, j + 16, j + 32...
 
 // r is the 31-bit value modulo 5, and so the sum s of its four bytes modulo 5
 // (256 leaves 1 modulo 5). For s up to 4·255 = 1020, f = s·13108 modulo 2^16
