@@ -85,19 +85,19 @@ void StepRowScalar(std::uint64_t state, std::uint8_t* target, const std::uint8_t
 
 #ifdef MOTTLE_X86_KERNELS
 
-// The vector kernels take a row in pieces of L pixels (16 or 8) and draw them
-// with L lanes of the generator: lane j starts at the state j + 1 draws into
-// the row and jumps L draws a piece, so it gives the draws of pixels j, j + L,
-// j + 2L...
+// The vector kernels take a row in pieces of 16 pixels and draw them with 16
+// lanes of the generator: the lane for pixel j of a piece starts at the state
+// j + 1 draws into the row and jumps 16 draws a piece, so it gives the draws
+// of pixels j, j + 16, j + 32...
 
 // r is the 31-bit value modulo 5, and so the sum s of its four bytes modulo 5
-// (256 leaves 1 modulo 5). For s up to 127 + 3·255 = 892, f = s·13108 modulo
-// 2^16 (13108 is 2^16 / 5 rounded up) is the fraction of s / 5 in 16 bits,
-// r / 5, a little too large: r is the top part of 5·f in 16 bits, and f's top
-// three bits are 000, 001, 011, 100, 110 for r = 0 to 4.
+// (256 leaves 1 modulo 5). For s up to 4·255 = 1020, f = s·13108 modulo 2^16
+// (13108 is 2^16 / 5 rounded up) is the fraction of s / 5 in 16 bits, s's
+// remainder / 5, a little too large: that remainder is the top part of 5·f in
+// 16 bits, and f's top three bits are 000, 001, 011, 100, 110 for 0 to 4.
 constexpr bool FractionGivesRemainder() {
     const std::uint32_t topBits[5] = {0, 1, 3, 4, 6};
-    for (std::uint32_t sum = 0; sum <= 892; ++sum) {
+    for (std::uint32_t sum = 0; sum <= 1020; ++sum) {
         const std::uint32_t fraction = (sum * 13108) & 0xFFFF;
         if ((fraction * 5) >> 16 != sum % 5 || fraction >> 13 != topBits[sum % 5]) {
             return false;
@@ -182,72 +182,193 @@ __attribute__((target("avx512f,avx512bw,avx512dq"))) void StepRowAvx512(
 
 #pragma GCC diagnostic pop
 
-constexpr Jump kJump8 = JumpAhead(8);
-
 __attribute__((target("avx2"))) inline __m256i LoadAvx2(const void* from) {
     return _mm256_loadu_si256(static_cast<const __m256i*>(from));
 }
 
-// AVX2: 8 pixels, 24 bytes, a piece. Equal to the plain step because the lanes
-// give the row's draws in order, each pixel's f is spread over its 3 bytes,
-// and each byte is blended from the snapshot loads at the five offsets by f's
-// top three bits (a blend reads each byte's top bit): the first sets own and
-// above (r = 3, 4) apart from right, left and below; the second takes above
-// over own and below over the other two, of which the third picks left. A
-// piece's 32-byte loads reach 3 pixels past it, so the pieces that end less
-// than 3 pixels before the row's last interior pixel copy their pixels one by
-// one by r.
-__attribute__((target("avx2"))) void StepRowAvx2(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
-                                                  std::int32_t count, std::int32_t stride) {
-    const std::int32_t offsets[5] = {3, -3, -stride, 0, stride};
-    std::uint32_t halves[2][8];
+// AVX2 has no 64-bit multiply: 8 lanes' states are kept as 32-bit halves, lane
+// j in element j of `low` and `high`, and the odd lanes' low halves once more
+// in the even elements of `lowOdd`, where the 32 x 32 -> 64-bit multiply reads.
+struct LanesAvx2 {
+    __m256i low;
+    __m256i lowOdd;
+    __m256i high;
+};
+
+// A·s + c modulo 2^64 in each lane, from 32-bit products: lo·A_lo + c in 64
+// bits (even lanes, then odd ones) gives the new low half and, with its carry,
+// the start of the new high half, to which lo·A_hi + hi·A_lo add modulo 2^32.
+// A_lo and c are given for the even lanes and, in the even elements, the odd.
+__attribute__((target("avx2"))) inline LanesAvx2 JumpAvx2(LanesAvx2 lanes, __m256i multiplierLow,
+                                                         __m256i multiplierLowOdd, __m256i multiplierHigh,
+                                                         __m256i incrementEven, __m256i incrementOdd) {
+    const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(lanes.low, multiplierLow), incrementEven);
+    const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(lanes.lowOdd, multiplierLowOdd), incrementOdd);
+    const __m256i cross =
+        _mm256_add_epi32(_mm256_mullo_epi32(lanes.low, multiplierHigh), _mm256_mullo_epi32(lanes.high, multiplierLow));
+    return {_mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA), odd,
+            _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross)};
+}
+
+// The jumps of 8 lanes from a row's start state, laid out for JumpAvx2: lane j
+// draws for pixel 2j + firstPixel of each 16, so it starts 2j + firstPixel + 1
+// draws into the row.
+struct LaneJumpsAvx2 {
+    std::uint32_t multiplierLow[8];
+    std::uint32_t multiplierLowOdd[8];
+    std::uint32_t multiplierHigh[8];
+    std::uint64_t incrementEven[4];
+    std::uint64_t incrementOdd[4];
+};
+
+constexpr LaneJumpsAvx2 JumpsOfLanesAvx2(int firstPixel) {
+    LaneJumpsAvx2 jumps{};
     for (int lane = 0; lane < 8; ++lane) {
-        const std::uint64_t start = kLaneStarts.multiplier[lane] * state + kLaneStarts.increment[lane];
-        halves[0][lane] = static_cast<std::uint32_t>(start);
-        halves[1][lane] = static_cast<std::uint32_t>(start >> 32);
-    }
-    __m256i low = LoadAvx2(halves[0]);  // the states' low halves, lane j in 32-bit element j
-    __m256i high = LoadAvx2(halves[1]);
-    const __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier));
-    const __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump8.multiplier >> 32));
-    const __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump8.increment));
-    const __m256i tripled = _mm256_setr_epi32(0x05010101, 0x09090505, 0x0D0D0D09, -1, 0x05010101, 0x09090505,
-                                              0x0D0D0D09, -1);
-    const __m256i packed = _mm256_setr_epi32(0, 1, 2, 4, 5, 6, 7, 7);
-    for (std::int32_t x = 0; x < count; x += 8) {
-        // NextRandom() of the 8 pixels is the high halves' low 31 bits; then f.
-        const __m256i value = _mm256_and_si256(high, _mm256_set1_epi32(0x7FFFFFFF));
-        const __m256i sum = _mm256_madd_epi16(_mm256_maddubs_epi16(value, _mm256_set1_epi8(1)), _mm256_set1_epi16(1));
-        const __m256i fraction = _mm256_mullo_epi16(sum, _mm256_set1_epi16(13108));
-        const std::uint8_t* own = source + 3 * x;
-        if (x + 11 <= count) {
-            // Byte i of the piece gets the top byte of the f of pixel i / 3.
-            const __m256i first = _mm256_permutevar8x32_epi32(_mm256_shuffle_epi8(fraction, tripled), packed);
-            const __m256i second = _mm256_add_epi8(first, first);
-            const __m256i third = _mm256_add_epi8(second, second);
-            const __m256i sideOrBelow = _mm256_blendv_epi8(
-                _mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own - 3), third), LoadAvx2(own - stride), second);
-            const __m256i ownOrAbove = _mm256_blendv_epi8(LoadAvx2(own), LoadAvx2(own + stride), second);
-            const __m256i colour = _mm256_blendv_epi8(sideOrBelow, ownOrAbove, first);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(target + 3 * x), _mm256_castsi256_si128(colour));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(target + 3 * x + 16), _mm256_extracti128_si256(colour, 1));
+        const Jump start = JumpAhead(static_cast<std::uint32_t>(2 * lane + firstPixel + 1));
+        jumps.multiplierLow[lane] = static_cast<std::uint32_t>(start.multiplier);
+        jumps.multiplierHigh[lane] = static_cast<std::uint32_t>(start.multiplier >> 32);
+        if (lane % 2 == 0) {
+            jumps.incrementEven[lane / 2] = start.increment;
         } else {
-            std::uint32_t choices[8];
-            _mm256_storeu_si256(reinterpret_cast<__m256i*>(choices), _mm256_mulhi_epu16(fraction, _mm256_set1_epi16(5)));
-            for (std::int32_t i = 0; i < 8 && x + i < count; ++i) {
-                std::memcpy(target + 3 * (x + i), own + 3 * i + offsets[choices[i]], 3);
+            jumps.multiplierLowOdd[lane - 1] = static_cast<std::uint32_t>(start.multiplier);
+            jumps.incrementOdd[lane / 2] = start.increment;
+        }
+    }
+    return jumps;
+}
+
+constexpr LaneJumpsAvx2 kEvenPixelsAvx2 = JumpsOfLanesAvx2(0);
+constexpr LaneJumpsAvx2 kOddPixelsAvx2 = JumpsOfLanesAvx2(1);
+
+__attribute__((target("avx2"))) inline LanesAvx2 StartLanesAvx2(std::uint64_t state, const LaneJumpsAvx2& jumps) {
+    const __m256i low = _mm256_set1_epi32(static_cast<int>(state));
+    return JumpAvx2({low, low, _mm256_set1_epi32(static_cast<int>(state >> 32))}, LoadAvx2(jumps.multiplierLow),
+                    LoadAvx2(jumps.multiplierLowOdd), LoadAvx2(jumps.multiplierHigh), LoadAvx2(jumps.incrementEven),
+                    LoadAvx2(jumps.incrementOdd));
+}
+
+// Each lane's f, in the low 16 bits of its element, of twice its value: the
+// doubled high half drops the top bit, so its bytes sum to 2r modulo 5, and
+// madd both adds the byte pairs and multiplies by 13108.
+__attribute__((target("avx2"))) inline __m256i FractionsAvx2(__m256i high) {
+    return _mm256_madd_epi16(_mm256_maddubs_epi16(_mm256_add_epi32(high, high), _mm256_set1_epi8(1)),
+                             _mm256_set1_epi16(13108));
+}
+
+// f of 16 pixels in order, one 16-bit word each, from the lanes of the even
+// and the odd pixels.
+__attribute__((target("avx2"))) inline __m256i PixelFractionsAvx2(__m256i evenHigh, __m256i oddHigh) {
+    return _mm256_blend_epi16(FractionsAvx2(evenHigh), _mm256_slli_epi32(FractionsAvx2(oddHigh), 16), 0xAA);
+}
+
+// A 32-pixel block is 96 bytes, three whole vectors. Vector v's byte i lies in
+// pixel (32v + i) / 3; a permute of the words of the block's two halves puts
+// the words of its pixels in each 128-bit lane (in a lane, 16 bytes cover
+// parts of 6 pixels), and a shuffle takes each pixel's byte of f, its high
+// byte, to its 3 bytes. The permutes: vector 0 takes words 0-5 and 5-10 of the
+// first half (its 32-bit elements 0-2, 2-5), vector 1 the first half's second
+// lane and the second half's first, vector 2 words 5-10 and 10-15 of the
+// second half (elements 2-5, 5-7).
+constexpr int kFirstWordOfLane[3][2] = {{0, 4}, {8, 16}, {20, 26}};
+
+struct SpreadsAvx2 {
+    std::uint8_t byteOfF[3][32];
+};
+
+constexpr SpreadsAvx2 SpreadsOfVectors() {
+    SpreadsAvx2 spreads{};
+    for (int vector = 0; vector < 3; ++vector) {
+        for (int byte = 0; byte < 32; ++byte) {
+            const int word = (32 * vector + byte) / 3 - kFirstWordOfLane[vector][byte / 16];
+            spreads.byteOfF[vector][byte] = static_cast<std::uint8_t>(2 * word + 1);
+        }
+    }
+    return spreads;
+}
+
+constexpr SpreadsAvx2 kSpreadsAvx2 = SpreadsOfVectors();
+
+constexpr bool SpreadsStayInTheirLanes() {
+    for (const auto& vector : kSpreadsAvx2.byteOfF) {
+        for (const std::uint8_t byte : vector) {
+            if (byte > 15) {
+                return false;
             }
         }
-        // AVX2 has no 64-bit multiply: the jump A·s + c takes 32-bit products.
-        // lo·A_lo + c in 64 bits (even lanes, then odd ones) gives the new low
-        // half and, with its carry, the start of the new high half, to which
-        // lo·A_hi + hi·A_lo add modulo 2^32.
-        const __m256i even = _mm256_add_epi64(_mm256_mul_epu32(low, multiplierLow), increment);
-        const __m256i odd = _mm256_add_epi64(_mm256_mul_epu32(_mm256_srli_epi64(low, 32), multiplierLow), increment);
-        const __m256i cross =
-            _mm256_add_epi32(_mm256_mullo_epi32(low, multiplierHigh), _mm256_mullo_epi32(high, multiplierLow));
-        low = _mm256_blend_epi32(even, _mm256_slli_epi64(odd, 32), 0xAA);
-        high = _mm256_add_epi32(_mm256_blend_epi32(_mm256_srli_epi64(even, 32), odd, 0xAA), cross);
+    }
+    return true;
+}
+static_assert(SpreadsStayInTheirLanes(), "each byte's f is in its own 128-bit lane after the permute");
+
+// Writes the 32 bytes at target: each byte gets the top bits of its pixel's f
+// (in `spread`), by which blends pick it from the snapshot loads at the five
+// offsets. With 2r modulo 5 they are 000 for r = 0 (right), 001 for 3 (own),
+// 011 for 1 (left), 100 for 4 (above) and 110 for 2 (below); a blend reads
+// each byte's top bit.
+__attribute__((target("avx2"))) inline void BlendVectorAvx2(__m256i spread, std::uint8_t* target,
+                                                            const std::uint8_t* own, std::int32_t stride) {
+    __m256i second = _mm256_add_epi8(spread, spread);
+    const __m256i third = _mm256_add_epi8(second, second);
+    const __m256i inRow =
+        _mm256_blendv_epi8(_mm256_blendv_epi8(LoadAvx2(own + 3), LoadAvx2(own), third), LoadAvx2(own - 3), second);
+    // Keeps GCC from turning the second use of `second` into a compare.
+    __asm__("" : "+x"(second));
+    const __m256i inColumn = _mm256_blendv_epi8(LoadAvx2(own + stride), LoadAvx2(own - stride), second);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(target), _mm256_blendv_epi8(inRow, inColumn, spread));
+}
+
+// AVX2: 32 pixels a step, as three 32-byte vectors, drawn by two sets of 8
+// lanes (even and odd pixels) that each jump 16 draws twice a step; the two
+// sets are independent chains of multiplies, so each hides the other's
+// latency. Equal to the plain step because the lanes give the row's draws in
+// order, every byte is picked by its own pixel's r, and a vector is written
+// only when all its bytes are interior ones, so that its loads reach at most
+// the border pixel; the pixels after the last such vector are copied one by
+// one (the one it splits whole again).
+__attribute__((target("avx2"))) void StepRowAvx2(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source,
+                                                  std::int32_t count, std::int32_t stride) {
+    LanesAvx2 even = StartLanesAvx2(state, kEvenPixelsAvx2);
+    LanesAvx2 odd = StartLanesAvx2(state, kOddPixelsAvx2);
+    __m256i multiplierLow = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier));
+    __m256i multiplierHigh = _mm256_set1_epi32(static_cast<int>(kJump16.multiplier >> 32));
+    __m256i increment = _mm256_set1_epi64x(static_cast<long long>(kJump16.increment));
+    // Keeps GCC from rebuilding these in the loop when it runs out of
+    // registers; it keeps them in memory instead, read by the multiplies.
+    __asm__("" : "+x"(multiplierLow), "+x"(multiplierHigh), "+x"(increment));
+    for (std::int32_t x = 0; x < count; x += 32) {
+        const __m256i firstHalf = PixelFractionsAvx2(even.high, odd.high);
+        even = JumpAvx2(even, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        odd = JumpAvx2(odd, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        const __m256i secondHalf = PixelFractionsAvx2(even.high, odd.high);
+        even = JumpAvx2(even, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        odd = JumpAvx2(odd, multiplierLow, multiplierLow, multiplierHigh, increment, increment);
+        const std::uint8_t* own = source + 3 * x;
+        std::uint8_t* block = target + 3 * x;
+        const std::int32_t left = count - x;
+        const std::int32_t vectors = left >= 32 ? 3 : 3 * left / 32;
+        if (vectors >= 1) {
+            const __m256i words = _mm256_permutevar8x32_epi32(firstHalf, _mm256_setr_epi32(0, 1, 2, 2, 2, 3, 4, 5));
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[0])), block, own, stride);
+        }
+        if (vectors >= 2) {
+            const __m256i words = _mm256_permute2x128_si256(firstHalf, secondHalf, 0x21);
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[1])), block + 32, own + 32,
+                            stride);
+        }
+        if (vectors == 3) {
+            const __m256i words = _mm256_permutevar8x32_epi32(secondHalf, _mm256_setr_epi32(2, 3, 4, 5, 5, 6, 7, 7));
+            BlendVectorAvx2(_mm256_shuffle_epi8(words, LoadAvx2(kSpreadsAvx2.byteOfF[2])), block + 64, own + 64,
+                            stride);
+        } else {
+            const std::int32_t offsets[5] = {3, 0, -3, stride, -stride};
+            std::uint16_t doubled[32];  // 2r modulo 5 of each pixel
+            const __m256i five = _mm256_set1_epi16(5);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled), _mm256_mulhi_epu16(firstHalf, five));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(doubled + 16), _mm256_mulhi_epu16(secondHalf, five));
+            for (std::int32_t i = 32 * vectors / 3; i < left; ++i) {
+                std::memcpy(block + 3 * i, own + 3 * i + offsets[doubled[i]], 3);
+            }
+        }
     }
 }
 

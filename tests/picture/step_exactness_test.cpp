@@ -80,16 +80,15 @@ bool IsInteriorByte(const Picture& picture, std::size_t offset) {
 }
 
 // Steps two copies of one picture, the shipped way and the plain way, from
-// the same seed, comparing both blocks and the generator after every step.
-// Returns how many interior bytes changed over all steps, so callers can see
-// that the pictures did move.
-int CompareSteps(std::int32_t width, std::int32_t height, std::uint32_t seed, int steps, std::uint32_t extraData = 0,
-                 GuardedEnd end = kGuardAfterData) {
-    const std::string shape = std::to_string(width) + "x" + std::to_string(height) + " seed " + std::to_string(seed) +
+// the same generator state, comparing both blocks and the generator after
+// every step. Returns how many interior bytes changed over all steps, so
+// callers can see that the pictures did move.
+int CompareStepsFromState(std::int32_t width, std::int32_t height, std::uint64_t state, std::uint32_t pattern,
+                          const std::string& label, int steps, std::uint32_t extraData, GuardedEnd end) {
+    const std::string shape = std::to_string(width) + "x" + std::to_string(height) + " " + label +
                               (end == kGuardAfterData ? "" : ", guarded before");
     MemoryPicture shipped;
     MemoryPicture plain;
-    const std::uint32_t pattern = seed ^ static_cast<std::uint32_t>(width * 131 + height);
     if (!MakeMemoryPicture(width, height, pattern, &shipped, extraData, end) ||
         !MakeMemoryPicture(width, height, pattern, &plain, extraData, end)) {
         ADD_FAILURE() << shape << ": no memory for the pictures";
@@ -99,8 +98,7 @@ int CompareSteps(std::int32_t width, std::int32_t height, std::uint32_t seed, in
     const std::uint8_t* bits = shipped.picture.bits;
     const std::vector<std::uint8_t> loaded(bits, bits + size);
     std::vector<std::uint8_t> before;
-    SeedRandom(seed);
-    std::uint64_t plainState = ReadRandomState();
+    std::uint64_t plainState = state;
     std::uint64_t shippedState = plainState;
     int changed = 0;
     for (int step = 0; step < steps; ++step) {
@@ -137,6 +135,15 @@ int CompareSteps(std::int32_t width, std::int32_t height, std::uint32_t seed, in
     return changed;
 }
 
+// The same from SeedRandom(seed).
+int CompareSteps(std::int32_t width, std::int32_t height, std::uint32_t seed, int steps, std::uint32_t extraData = 0,
+                 GuardedEnd end = kGuardAfterData) {
+    SeedRandom(seed);
+    return CompareStepsFromState(width, height, ReadRandomState(),
+                                 seed ^ static_cast<std::uint32_t>(width * 131 + height), "seed " + std::to_string(seed),
+                                 steps, extraData, end);
+}
+
 TEST_P(StepExactness, SmallPicturesOfEveryShapeMatchThePlainStep) {
     USE_KERNEL_OR_SKIP();
     // Widths 1..40 take every W mod 4 and every remainder of the interior
@@ -156,6 +163,55 @@ TEST_P(StepExactness, SmallPicturesOfEveryShapeMatchThePlainStep) {
         }
     }
     EXPECT_GT(changed, 10000);
+}
+
+TEST_P(StepExactness, RowsEndingAtEveryPlaceOfSeveralStepsMatchThePlainStep) {
+    USE_KERNEL_OR_SKIP();
+    // Interior widths 1 to 98: every remainder by the 32 pixels the AVX2
+    // kernel steps at once, after none to two whole steps, so its last step
+    // ends with none to three of its vectors and the pixels after them copied
+    // one by one; the same for the 16-pixel pieces of the AVX-512 kernel. The
+    // shortest height (one interior row against both neighbours) and a taller
+    // one, against either end's guard page.
+    int changed = 0;
+    for (std::int32_t width = 3; width <= 100; ++width) {
+        for (const std::int32_t height : {3, 6}) {
+            for (const std::uint32_t seed : {17U, 0x9E3779B9U}) {
+                changed += CompareSteps(width, height, seed + static_cast<std::uint32_t>(width), 2, 0,
+                                        (width + height) % 2 == 0 ? kGuardAfterData : kGuardBeforeData);
+                if (HasFailure()) {
+                    return;
+                }
+            }
+        }
+    }
+    EXPECT_GT(changed, 10000);
+}
+
+TEST_P(StepExactness, GeneratorStatesAtTheEdgesOfTheirHalvesMatch) {
+    USE_KERNEL_OR_SKIP();
+    // Seeds leave the high half zero. These start states put all ones, all
+    // zeros and the top bits in either half, so that the first jumps carry
+    // from the low half into the high one and the first values have their top
+    // bit set (which the step drops) or not.
+    const std::uint64_t states[] = {0,
+                                    1,
+                                    0x00000000FFFFFFFFULL,
+                                    0x0000000100000000ULL,
+                                    0x7FFFFFFFFFFFFFFFULL,
+                                    0x8000000000000000ULL,
+                                    0x80000000FFFFFFFFULL,
+                                    0xFFFFFFFF00000000ULL,
+                                    0xFFFFFFFFFFFFFFFFULL};
+    for (const std::uint64_t state : states) {
+        const std::string label = "state " + std::to_string(state);
+        const auto pattern = static_cast<std::uint32_t>(state ^ (state >> 32));
+        EXPECT_GT(CompareStepsFromState(83, 4, state, pattern, label, 3, 0, kGuardAfterData), 0);
+        EXPECT_GT(CompareStepsFromState(35, 3, state, pattern, label, 3, 0, kGuardBeforeData), 0);
+        if (HasFailure()) {
+            return;
+        }
+    }
 }
 
 TEST_P(StepExactness, LargePicturesAndLongRowsMatchThePlainStep) {
@@ -219,6 +275,20 @@ TEST_P(StepExactness, ManyStepsKeepTheSequence) {
     // Thirty generations on an odd shape: any drift in the generator or a
     // pixel read from an already written neighbour would show up here.
     EXPECT_GT(CompareSteps(37, 23, 42, 30), 0);
+}
+
+TEST_P(StepExactness, RowsOfHundredsOfStepsAndGenerationsOfThemMatch) {
+    USE_KERNEL_OR_SKIP();
+    // Each row's kernel starts its lanes from the state the previous rows
+    // left, and its last step ends wherever the width says: rows of a few
+    // hundred 32-pixel steps (interior 8193 and 4097 pixels, one past a whole
+    // number of steps) against either guard page, and twenty generations of
+    // a picture three steps and a tail wide, where a lane that drifted by one
+    // draw in any row would show.
+    EXPECT_GT(CompareSteps(8195, 3, 0xC0FFEEU, 2, 0, kGuardAfterData), 0);
+    EXPECT_GT(CompareSteps(8195, 3, 0xBEEFU, 2, 0, kGuardBeforeData), 0);
+    EXPECT_GT(CompareSteps(4099, 5, 77, 2, 0, kGuardBeforeData), 0);
+    EXPECT_GT(CompareSteps(101, 9, 2026, 20, 0, kGuardAfterData), 0);
 }
 
 TEST_P(StepExactness, StepAllocatesNothing) {
