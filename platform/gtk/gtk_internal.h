@@ -3,11 +3,16 @@
 
 #include <gtk/gtk.h>
 
+#include <cstdint>
+
 #include "platform/winmodel/backend.h"
 
 struct HINSTANCE__ {
     int unused;
 };
+
+// A window's images in memory shared with the X server.
+struct SharedImages;
 
 namespace gtkside {
 
@@ -25,5 +30,14 @@ bool ContentAsAsked(int askedWidth, int askedHeight, int contentWidth, int conte
 WPARAM VirtualKey(guint keyval);
 // One of the program's texts, Shift_JIS bytes, in UTF-8, for g_free.
 gchar* ProgramText(const char* text);
+
+// Puts a rectangle of a window's pixels (rows of `pixelWidth` pixels, as the
+// Windows model keeps them) into its X window through memory shared with the
+// server, keeping the images in `*kept`; false where the display offers no
+// such memory (then nothing is kept, and the caller draws another way).
+bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pixels, int pixelWidth,
+               int pixelHeight, int x, int y, int width, int height);
+// Gives the images back, once the server is done with them.
+void DropShared(SharedImages** kept);
 
 }  // namespace gtkside

@@ -33,7 +33,8 @@ struct winmodel::SideWindow {
     bool mapped;
     int askedWidth, askedHeight;
     int frameWidth, frameHeight;
-    cairo_surface_t* screen;
+    cairo_surface_t* screen;   // the X window for cairo, where memory is not shared
+    SharedImages* shared;      // the X window's shared-memory images
 };
 
 namespace {
@@ -245,7 +246,7 @@ namespace winmodel::backend {
 
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr};
+    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_set_app_paintable(widget, TRUE);
     gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
@@ -307,6 +308,8 @@ void SetSystemCaption(HWND window, const char* caption) {
 
 void DestroySystemWindow(HWND window) {
     SideWindow* side = window->side;
+    // Before the X window goes: the server still owes word of the last frame.
+    gtkside::DropShared(&side->shared);
     if (side->screen != nullptr) {
         cairo_surface_destroy(side->screen);
     }
@@ -326,6 +329,12 @@ void Present(HWND window, int x, int y, int width, int height) {
     // program's drawing there: GTK's draw-frame calls would paint them into an
     // offscreen surface made for every frame, halving a large picture's rate.
     if (GDK_IS_X11_WINDOW(content)) {
+        // Through shared memory where the server offers it; else through
+        // cairo and the connection.
+        if (gtkside::PutShared(&side.shared, content, window->pixels.data(), window->pixelWidth,
+                               window->pixelHeight, x, y, width, height)) {
+            return;
+        }
         // The X window counts in screen pixels whatever GTK's scale.
         const int scale = gdk_window_get_scale_factor(content);
         const int contentWidth = gdk_window_get_width(content) * scale;

@@ -128,6 +128,44 @@ TEST_F(HostWindowTest, DrawingHonoursBottomUpRowsAndClipsToTheClientArea) {
     platform::DestroyWindow(window);
 }
 
+// Rows of every width up to 21, drawn from each of the first three columns of
+// a wider picture: every pixel lands right whether it goes with three others
+// or alone at a row's end, and nothing past the drawn rectangle is touched.
+TEST_F(HostWindowTest, EveryPixelOfARowIsTurnedIntoAWindowPixelWhateverItsPlace) {
+    constexpr int kWidest = 24;
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, kWidest + host::kFrameWidth, 2 + host::kFrameHeight);
+    HDC context = platform::GetDC(window);
+    ASSERT_NE(context, nullptr);
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = 40;
+    info.bmiHeader.biWidth = kWidest;
+    info.bmiHeader.biHeight = 1;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    // Exactly one row, so that a load past the row's end is the sanitizer's.
+    std::vector<unsigned char> bits(3 * kWidest);
+    for (std::size_t i = 0; i < bits.size(); ++i) {
+        bits[i] = static_cast<unsigned char>(0x40 + i);
+    }
+    for (int sourceX = 0; sourceX < 3; ++sourceX) {
+        for (int width = 1; width <= kWidest - 3; ++width) {
+            platform::DefWindowProcA(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(context), 0);
+            ASSERT_EQ(platform::SetDIBitsToDevice(context, 1, 0, width, 1, sourceX, 0, 0, 1, bits.data(), &info,
+                                                  DIB_RGB_COLORS), 1);
+            for (int x = 0; x < kWidest; ++x) {
+                const int from = 3 * (sourceX + x - 1);
+                const COLORREF expected = x >= 1 && x <= width
+                    ? static_cast<COLORREF>(bits[from] << 16 | bits[from + 1] << 8 | bits[from + 2])
+                    : 0x00123456u;  // the class background, as erased
+                EXPECT_EQ(host::ClientPixel(window, x, 0), expected)
+                    << "x " << x << ", width " << width << ", from column " << sourceX;
+            }
+        }
+    }
+    platform::ReleaseDC(window, context);
+    platform::DestroyWindow(window);
+}
+
 TEST_F(HostWindowTest, CloseBoxGoesThroughTheDefaultProcedure) {
     const HWND window = Create(WS_OVERLAPPEDWINDOW);
     host::ScheduleInput(host::InputKind::Close);
