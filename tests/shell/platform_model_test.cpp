@@ -132,22 +132,43 @@ TEST(WindowsModel, FilterListsArePairsOfStringsEndedByAnEmptyOne) {
     EXPECT_EQ(strings.back(), "63");
 }
 
-TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderThenBesideTheProgram) {
+// The folder this test program is in, with its final slash.
+std::string ProgramFolder() {
     char program[4096];
     const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    ASSERT_GT(length, 0);
-    const std::string self(program, static_cast<std::size_t>(length));
-    const std::string folder = self.substr(0, self.find_last_of('/') + 1);
+    const std::string self(program, length > 0 ? static_cast<std::size_t>(length) : 0);
+    return self.substr(0, self.find_last_of('/') + 1);
+}
+
+// Writes `text` into a new file at `path`.
+void WriteFile(const std::string& path, const char* text) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    std::fputs(text, file);
+    std::fclose(file);
+}
+
+// While it lives, the working folder is a new empty one, elsewhere than the
+// program; the old one comes back after.
+struct FreshWorkingFolder {
+    char path[32] = "/tmp/gtk-side-test-XXXXXX";
+    char previous[4096] = {};
+    FreshWorkingFolder() {
+        if (mkdtemp(path) == nullptr || getcwd(previous, sizeof previous) == nullptr || chdir(path) != 0) {
+            ADD_FAILURE() << "no fresh working folder";
+        }
+    }
+    ~FreshWorkingFolder() {
+        EXPECT_EQ(chdir(previous), 0);
+        rmdir(path);
+    }
+};
+
+TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderThenBesideTheProgram) {
+    const std::string folder = ProgramFolder();
     const std::string name = "gtk-side-test-" + std::to_string(getpid()) + ".bin";
-    std::FILE* beside = std::fopen((folder + name).c_str(), "wb");
-    ASSERT_NE(beside, nullptr);
-    std::fputs("0123456789", beside);
-    std::fclose(beside);
-    char elsewhere[] = "/tmp/gtk-side-test-XXXXXX";
-    ASSERT_NE(mkdtemp(elsewhere), nullptr);
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(elsewhere), 0);
+    WriteFile(folder + name, "0123456789");
+    FreshWorkingFolder elsewhere;
 
     const HFILE file = platform::OpenFile(name.c_str(), OF_READ);
     ASSERT_NE(file, HFILE_ERROR);
@@ -163,22 +184,11 @@ TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderThenBesideTheProgram) {
     // A name with a folder in it is opened as it stands, nowhere else.
     EXPECT_EQ(platform::OpenFile(("./" + name).c_str(), OF_READ), HFILE_ERROR);
     // A folder opens, but a read of it fails.
-    const HFILE opened = platform::OpenFile(elsewhere, OF_READ);
+    const HFILE opened = platform::OpenFile(elsewhere.path, OF_READ);
     ASSERT_NE(opened, HFILE_ERROR);
     EXPECT_EQ(platform::_lread(opened, buffer, 4), static_cast<UINT>(HFILE_ERROR));
     platform::_lclose(opened);
-
-    ASSERT_EQ(chdir(previous), 0);
-    rmdir(elsewhere);
     std::remove((folder + name).c_str());
-}
-
-// Writes `text` into a new file at `path`.
-void WriteFile(const std::string& path, const char* text) {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    std::fputs(text, file);
-    std::fclose(file);
 }
 
 // The first byte of the file a bare name opens, or 0 when none opens.
@@ -198,11 +208,7 @@ char FirstByteOf(const std::string& name) {
 // folder. Each copy holds a different first byte, and each is taken away in
 // turn to uncover the next.
 TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderBesideTheProgramThenInTheDataFolder) {
-    char program[4096];
-    const ssize_t length = readlink("/proc/self/exe", program, sizeof program - 1);
-    ASSERT_GT(length, 0);
-    const std::string self(program, static_cast<std::size_t>(length));
-    const std::string folder = self.substr(0, self.find_last_of('/') + 1);
+    const std::string folder = ProgramFolder();
     const std::string share = folder + "../share";
     const std::string data = share + "/mottler";
     const bool shareExisted = access(share.c_str(), F_OK) == 0;
@@ -210,17 +216,13 @@ TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderBesideTheProgramThenInTheD
     mkdir(share.c_str(), 0755);
     mkdir(data.c_str(), 0755);
     const std::string name = "gtk-side-search-" + std::to_string(getpid()) + ".bin";
-    char working[] = "/tmp/gtk-side-test-XXXXXX";
-    ASSERT_NE(mkdtemp(working), nullptr);
-    char previous[4096];
-    ASSERT_NE(getcwd(previous, sizeof previous), nullptr);
-    ASSERT_EQ(chdir(working), 0);
-    WriteFile(std::string(working) + "/" + name, "W");
+    FreshWorkingFolder working;
+    WriteFile(name, "W");
     WriteFile(folder + name, "B");
     WriteFile(data + "/" + name, "D");
 
     EXPECT_EQ(FirstByteOf(name), 'W');
-    std::remove((std::string(working) + "/" + name).c_str());
+    std::remove(name.c_str());
     EXPECT_EQ(FirstByteOf(name), 'B');
     std::remove((folder + name).c_str());
     EXPECT_EQ(FirstByteOf(name), 'D');
@@ -229,8 +231,6 @@ TEST(WindowsModel, BareNamesAreFoundInTheWorkingFolderBesideTheProgramThenInTheD
     std::remove((data + "/" + name).c_str());
     EXPECT_EQ(FirstByteOf(name), 0);
 
-    ASSERT_EQ(chdir(previous), 0);
-    rmdir(working);
     if (!dataExisted) {
         rmdir(data.c_str());
     }
