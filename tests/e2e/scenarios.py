@@ -53,6 +53,16 @@ def expect_showing(session, window, rows, label, scale=1):
     return second
 
 
+def expect_chosen(session, window, path, rows, label):
+    """A picture chosen in the dialog becomes the caption, the window is
+    refitted to it, and it shows and dissolves."""
+    wait_for('the caption to become the path',
+             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
+    wait_for('the window to be refitted',
+             lambda: session.geometry(window)[2:] == (len(rows[0]), len(rows)), WINDOW_DEADLINE)
+    expect_showing(session, window, rows, label)
+
+
 def choose_in_dialog(session, path):
     """Opens the file dialog with a left click and confirms the path, typed
     as the dialog takes it (GTK's chooser takes one after Ctrl+L); returns
@@ -242,11 +252,7 @@ def long_path(session):
                                  folder=folder)
     check(len(session.typed(path).encode()) >= 128, f'path only {len(session.typed(path))} bytes')
     choose_in_dialog(session, path)
-    wait_for('the caption to become the long path',
-             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
-    wait_for('the window to be refitted',
-             lambda: session.geometry(window)[2:] == (330, 250), WINDOW_DEADLINE)
-    expect_showing(session, window, rows, 'long-path')
+    expect_chosen(session, window, path, rows, 'long-path')
 
 
 def unicode_name(session):
@@ -257,11 +263,7 @@ def unicode_name(session):
     path, rows = session.picture(UNICODE_NAME, 340, 260, variant=3)
     choose_in_dialog(session, path)
     check(session.window_titled(ERROR_CAPTION) is None, 'the file was refused')
-    wait_for('the caption to become the path',
-             lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
-    wait_for('the window to be refitted',
-             lambda: session.geometry(window)[2:] == (340, 260), WINDOW_DEADLINE)
-    expect_showing(session, window, rows, 'unicode-name')
+    expect_chosen(session, window, path, rows, 'unicode-name')
 
 
 def default_from_deep_folder(session):
