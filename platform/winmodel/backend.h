@@ -3,6 +3,7 @@
 // the test stand-in watches and steers the model. The build links one side.
 #pragma once
 
+#include <cstdint>
 #include <initializer_list>
 #include <string>
 
@@ -22,12 +23,26 @@ void Present(HWND window, int x, int y, int width, int height);  // pixels to th
 // Runs the system's waiting events, each posting its messages; with `wait`,
 // blocks for one first.
 void PumpEvents(bool wait);
-int ScreenMetric(int index);  // SM_CXFULLSCREEN, SM_CYFULLSCREEN; 0 for others
+// SM_CXFULLSCREEN, SM_CYFULLSCREEN, SM_XVIRTUALSCREEN to SM_CYVIRTUALSCREEN
+// (the rectangle around every monitor); 0 for others.
+int ScreenMetric(int index);
 extern const long long kLargestBitmapSide;  // that the display can show
 // The modal open-file dialog, giving the full path chosen (false when
 // cancelled), and the modal message box.
 bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path);
 void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Windows of other programs, named by the system's own number for them (an X
+// window id on GTK), as another process's HWND is on Windows: a handle the
+// model did not make is one of these. A window made with WS_CHILD and such a
+// parent goes inside it (CreateSystemWindow sees it in `asked.hwndParent`).
+// Its client size; false when the system has no such window.
+bool ForeignWindowSize(HWND foreign, int* width, int* height);
+HWND DesktopWindow();  // the screen's root window, as a foreign window
+// The screen's pixels in a rectangle of the virtual screen, rows from the
+// top, each a 0x00RRGGBB; false when the system gives none.
+bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels);
+void ShowSystemCursor(bool shown);  // over the program's own windows
 
 // The test stand-in's hooks: its call log (a call's name, then its numbers,
 // or a message as in "DefWindowProcA 0x000F"), the calls it makes fail, the
