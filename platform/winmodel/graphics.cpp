@@ -62,17 +62,18 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, const void* bits)
     }
 }
 
-// Turns `count` pixels of three bytes (blue, green, red) into window pixels.
-// Every frame of the program goes through here, so four pixels go at a time
-// where the processor has SSE2 (every x86-64 one): one 16-byte load holds
-// them, each moved to a 32-bit lane by a byte shift and the top byte cleared.
-// The load reads 16 bytes of the 12 it uses, so it runs only while 16 bytes
-// of the row are left; the last pixels go one by one, as all do elsewhere.
-void RowFrom24(const unsigned char* from, std::uint32_t* to, long long count) {
+// Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
+// window pixels. Every frame of the program goes through here, so 24-bit
+// pixels go four at a time where the processor has SSE2 (every x86-64 one):
+// one 16-byte load holds them, each moved to a 32-bit lane by a byte shift and
+// the top byte cleared. The load reads 16 bytes of the 12 it uses, so it runs
+// only while 16 bytes of the row are left; the last pixels go one by one, as
+// all do elsewhere.
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count) {
     long long i = 0;
 #ifdef __SSE2__
     const __m128i lowBytes = _mm_set1_epi32(0x00FFFFFF);
-    for (; i + 6 <= count; i += 4) {
+    for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
         const __m128i first = _mm_unpacklo_epi32(four, _mm_srli_si128(four, 3));
         const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(four, 6), _mm_srli_si128(four, 9));
@@ -80,7 +81,7 @@ void RowFrom24(const unsigned char* from, std::uint32_t* to, long long count) {
     }
 #endif
     for (; i < count; ++i) {
-        const unsigned char* pixel = from + 3 * i;
+        const unsigned char* pixel = from + pixelBytes * i;
         to[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
                 static_cast<std::uint32_t>(pixel[2]) << 16;
     }
@@ -94,24 +95,14 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
                  const DibLayout& layout, const void* bits, const Placement& at) {
     const long long first = std::max({0LL, -at.x, -at.sourceX});
     const long long end = std::min({at.width, clipWidth - at.x, layout.width - at.sourceX});
-    for (long long j = std::max(0LL, -at.y); j < std::min(at.height, clipHeight - at.y); ++j) {
+    for (long long j = std::max(0LL, -at.y); first < end && j < std::min(at.height, clipHeight - at.y); ++j) {
         const long long scan = layout.bottomUp ? at.sourceY + at.height - 1 - j : at.sourceY + j;
         if (scan < at.startScan || scan >= at.startScan + at.lines) {
             continue;
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
-        std::uint32_t* row = target + (at.y + j) * stride;
-        if (layout.pixelBytes == 3) {
-            if (first < end) {
-                RowFrom24(line + (at.sourceX + first) * 3, row + at.x + first, end - first);
-            }
-            continue;
-        }
-        for (long long i = first; i < end; ++i) {
-            const unsigned char* pixel = line + (at.sourceX + i) * layout.pixelBytes;
-            row[at.x + i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                            static_cast<std::uint32_t>(pixel[2]) << 16;
-        }
+        RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
+                    target + (at.y + j) * stride + at.x + first, end - first);
     }
 }
 
