@@ -41,19 +41,9 @@ struct Simulation {
 
 Simulation state;
 
-int globalAllocsLeft = -1;  // N more succeed, then all fail; -1: none fails
-int heapAllocsLeft = -1;
-bool failing[6] = {};  // the switches, by Fault (the allocations count instead)
+int allowances[6] = {-1, -1, -1, -1, -1, -1};  // by Fault: N more succeed, then all fail; -1: none fails
 bool recording = false;
 std::vector<std::string> callLog;
-
-bool TakeFault(int* allowance) {
-    if (*allowance <= 0) {
-        return *allowance == 0;
-    }
-    --*allowance;
-    return false;
-}
 
 bool Known(HWND window) { return state.creations.count(window) != 0; }
 
@@ -111,18 +101,8 @@ namespace host {
 
 LiveCounts CurrentCounts() { return winmodel::Counts(); }
 
-void FailGlobalAllocAfter(int successes) { globalAllocsLeft = successes; }
-void FailHeapAllocAfter(int successes) { heapAllocsLeft = successes; }
-void RefuseBitmaps(bool refuse) { failing[static_cast<int>(Fault::Bitmap)] = refuse; }
-void FailRegisterClass(bool fail) { failing[static_cast<int>(Fault::RegisterClass)] = fail; }
-void FailCreateWindow(bool fail) { failing[static_cast<int>(Fault::CreateWindow)] = fail; }
-void FailBeginPaint(bool fail) { failing[static_cast<int>(Fault::BeginPaint)] = fail; }
-
-void ClearFaults() {
-    globalAllocsLeft = -1;
-    heapAllocsLeft = -1;
-    std::fill(std::begin(failing), std::end(failing), false);
-}
+void FailAfter(Fault fault, int successes) { allowances[static_cast<int>(fault)] = successes; }
+void ClearFaults() { std::fill(std::begin(allowances), std::end(allowances), -1); }
 
 void RecordCalls(bool on) { recording = on; }
 const std::vector<std::string>& CallLog() { return callLog; }
@@ -136,7 +116,6 @@ void ResetWindowing() {
 void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
 
 std::vector<HWND> AllWindows() { return state.windows; }
-bool IsLiveWindow(HWND window) { return winmodel::IsLive(window); }
 WindowCreation CreationOf(HWND window) { return Known(window) ? state.creations[window] : WindowCreation{}; }
 std::string CaptionOf(HWND window) { return Known(window) ? window->caption : std::string(); }
 bool NeedsPaint(HWND window) { return winmodel::IsLive(window) && window->needsPaint; }
@@ -149,9 +128,6 @@ COLORREF ClientPixel(HWND window, int x, int y) {
     return (pixel & winmodel::kUnpaintedPixel) != 0 ? kUnpainted
                                                     : (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
 }
-
-bool FindClass(const std::string& name, WNDCLASSA* found) { return winmodel::FindClass(name.c_str(), found); }
-bool BrushColour(HBRUSH brush, COLORREF* colour) { return winmodel::BrushColour(brush, colour); }
 
 void ScheduleInput(InputKind kind, int x, int y, int afterIdlePolls) {
     state.input.push_back(ScheduledInput{kind, x, y, afterIdlePolls});
@@ -279,9 +255,12 @@ void Note(const char* call, std::initializer_list<long long> numbers, bool messa
 }
 
 bool Fails(Fault fault) {
-    return fault == Fault::GlobalAlloc ? TakeFault(&globalAllocsLeft)
-           : fault == Fault::HeapAlloc ? TakeFault(&heapAllocsLeft)
-                                       : failing[static_cast<int>(fault)];
+    int& allowance = allowances[static_cast<int>(fault)];
+    if (allowance <= 0) {
+        return allowance == 0;
+    }
+    --allowance;
+    return false;
 }
 
 }  // namespace winmodel::backend

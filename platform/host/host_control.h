@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/winmodel/model.h"
+#include "platform/winmodel/backend.h"
 
 namespace host {
 
@@ -15,14 +15,12 @@ namespace host {
 using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
-// Faults. A count of N lets N more calls succeed and fails the ones after;
-// -1 never fails. ClearFaults() restores -1 everywhere.
-void FailGlobalAllocAfter(int successes);
-void FailHeapAllocAfter(int successes);
-void RefuseBitmaps(bool refuse);
-void FailRegisterClass(bool fail);
-void FailCreateWindow(bool fail);
-void FailBeginPaint(bool fail);
+// Faults: GlobalAlloc, HeapAlloc (malloc), Bitmap (CreateDIBitmap),
+// RegisterClass, CreateWindow, BeginPaint. A count of N lets N more calls
+// succeed and fails the ones after; -1 never fails. ClearFaults() restores -1
+// everywhere.
+using Fault = winmodel::backend::Fault;
+void FailAfter(Fault fault, int successes);
 void ClearFaults();
 
 // While recording is on, every platform call is logged in order, e.g.
@@ -62,20 +60,14 @@ struct WindowCreation {
 };
 
 // Windows in creation order, destroyed ones included (their handles stay
-// valid for these queries until ResetWindowing).
+// valid for these queries until ResetWindowing). Whether one is live, its
+// class and its brush: winmodel::IsLive, FindClass, BrushColour.
 std::vector<HWND> AllWindows();
-bool IsLiveWindow(HWND window);
 WindowCreation CreationOf(HWND window);
 std::string CaptionOf(HWND window);
 bool NeedsPaint(HWND window);
 // Client-area pixel at (x, y), as 0x00BBGGRR, or kUnpainted.
 COLORREF ClientPixel(HWND window, int x, int y);
-
-// A registered class as it was registered (lpszClassName points to a copy).
-// False when no class of that name exists.
-bool FindClass(const std::string& name, WNDCLASSA* found);
-// The colour of a live brush; false for anything else.
-bool BrushColour(HBRUSH brush, COLORREF* colour);
 
 // --- Input for the program's message loop ---------------------------------------
 // Input is scheduled in order and delivered to the first live window, as the

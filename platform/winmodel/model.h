@@ -26,7 +26,6 @@ struct LiveCounts {
     int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
     int windows = 0;          // CreateWindowExA without DestroyWindow
     bool operator==(const LiveCounts& other) const;
-    bool operator!=(const LiveCounts& other) const { return !(*this == other); }
 };
 LiveCounts& Counts();
 
@@ -73,7 +72,7 @@ namespace winmodel {
 
 bool IsLive(HWND window);
 bool IsLiveContext(HDC surface);  // handed out and not given back?
-bool FindClass(const char* name, WNDCLASSA* found);
+bool FindClass(const char* name, WNDCLASSA* found);  // as registered; false for no such class
 bool BrushColour(HBRUSH brush, COLORREF* colour);  // false for no live brush
 
 // Post is what a side's input becomes; Send calls the window procedure at
@@ -85,10 +84,8 @@ void Invalidate(HWND window);
 // Sizes the client area and the pixels kept (at least as large), keeping what
 // is drawn at the top-left, the rest unpainted. True when a size changed.
 bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixelHeight);
-bool MessageWaiting();  // a posted message, the quit or a paint for PeekMessageA?
 // A modal loop of the system: runs its events until `*done`, sending the
-// paints that fall due (PaintWaiting) before each wait.
-void PaintWaiting();
+// paints that fall due before each wait.
 void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.

@@ -80,6 +80,11 @@ bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     return true;
 }
 
+// A posted message, the quit or a paint for PeekMessageA?
+bool MessageWaiting() {
+    return !state.queue.empty() || state.quitPosted || WindowNeedingPaint(nullptr) != nullptr;
+}
+
 // Moves the window, as MoveWindow does, telling a new client size.
 void Place(HWND window, int x, int y, int width, int height, BOOL repaint) {
     const int clientWidth = window->clientWidth;
@@ -96,6 +101,14 @@ void Place(HWND window, int x, int y, int width, int height, BOOL repaint) {
 void Validate(HWND window) {
     window->needsPaint = false;
     window->needsErase = false;
+}
+
+// Sends the paints that fall due, as a modal loop does before each wait.
+void PaintWaiting() {
+    for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
+        winmodel::Send(window, WM_PAINT, 0, 0);
+        Validate(window);  // if the procedure did not, as Windows does, so that the loop moves on
+    }
 }
 
 HDC NewContext(HWND window, bool paint) {
@@ -180,17 +193,6 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
     window->clientWidth = width;
     window->clientHeight = height;
     return changed;
-}
-
-bool MessageWaiting() {
-    return !state.queue.empty() || state.quitPosted || WindowNeedingPaint(nullptr) != nullptr;
-}
-
-void PaintWaiting() {
-    for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
-        Send(window, WM_PAINT, 0, 0);
-        Validate(window);  // if the procedure did not, as Windows does, so that the loop moves on
-    }
 }
 
 void ResetWindows() {
@@ -333,7 +335,7 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal
 BOOL WaitMessage() {
     Note("WaitMessage");
     winmodel::backend::PumpEvents(false);
-    while (!winmodel::MessageWaiting()) {
+    while (!MessageWaiting()) {
         winmodel::backend::PumpEvents(true);
     }
     return TRUE;
@@ -482,7 +484,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
         (request->hwndOwner != nullptr && !IsLive(request->hwndOwner))) {
         return FALSE;
     }
-    winmodel::PaintWaiting();
+    PaintWaiting();
     std::string path;
     if (!winmodel::backend::RunOpenDialog(*request, &path) || request->lpstrFile == nullptr) {
         return FALSE;
@@ -506,7 +508,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (owner != nullptr && !IsLive(owner)) {
         return 0;
     }
-    winmodel::PaintWaiting();
+    PaintWaiting();
     winmodel::backend::RunMessageBox(owner, text, caption, type);
     return IDOK;
 }

@@ -101,19 +101,19 @@ TEST_F(LoadBalance, RefusalsBeforeAnyAllocationTakeNothing) {
 TEST_F(LoadBalance, FailuresAfterAllocationGiveEverythingBack) {
     const std::string good = WriteBitmap(BitmapRecipe{});
 
-    host::FailHeapAllocAfter(0);
+    host::FailAfter(host::Fault::HeapAlloc, 0);
     ExpectRefusedCleanly(good, "no header block");
     host::ClearFaults();
 
-    host::FailGlobalAllocAfter(0);
+    host::FailAfter(host::Fault::GlobalAlloc, 0);
     ExpectRefusedCleanly(good, "no block for the pixels");
     host::ClearFaults();
 
-    host::FailGlobalAllocAfter(1);
+    host::FailAfter(host::Fault::GlobalAlloc, 1);
     ExpectRefusedCleanly(good, "no block for the snapshot");
     host::ClearFaults();
 
-    host::RefuseBitmaps(true);
+    host::FailAfter(host::Fault::Bitmap, 0);
     ExpectRefusedCleanly(good, "device bitmap refused");
     host::ClearFaults();
 
@@ -216,9 +216,9 @@ TEST(LoadReleaseCycles, ThousandCyclesOfGoodAndBadFilesLeakNothing) {
     for (int cycle = 0; cycle < 1000; ++cycle) {
         // Faults now and then, so that the late failure paths run too.
         if (cycle % 7 == 3) {
-            host::FailGlobalAllocAfter(cycle % 2);
+            host::FailAfter(host::Fault::GlobalAlloc, cycle % 2);
         } else if (cycle % 11 == 5) {
-            host::RefuseBitmaps(true);
+            host::FailAfter(host::Fault::Bitmap, 0);
         }
         Picture picture;
         if (LoadPicture(surface, paths[static_cast<std::size_t>(cycle) % paths.size()].c_str(),

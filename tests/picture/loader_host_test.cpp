@@ -96,10 +96,10 @@ TEST_F(LoaderHostTest, EveryFailureGivesBackWhatItTook) {
     BitmapRecipe tooShort;
     tooShort.fileSize = 54 + 47;
     const Case cases[] = {
-        {"no header block", [] { host::FailHeapAllocAfter(0); }, good},
-        {"no pixel block", [] { host::FailGlobalAllocAfter(0); }, good},
-        {"no snapshot block", [] { host::FailGlobalAllocAfter(1); }, good},
-        {"bitmap refused", [] { host::RefuseBitmaps(true); }, good},
+        {"no header block", [] { host::FailAfter(host::Fault::HeapAlloc, 0); }, good},
+        {"no pixel block", [] { host::FailAfter(host::Fault::GlobalAlloc, 0); }, good},
+        {"no snapshot block", [] { host::FailAfter(host::Fault::GlobalAlloc, 1); }, good},
+        {"bitmap refused", [] { host::FailAfter(host::Fault::Bitmap, 0); }, good},
         {"8-bit pixels", [] {}, eightBit},
         {"compressed", [] {}, compressed},
         {"data too short", [] {}, tooShort},

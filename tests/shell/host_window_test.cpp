@@ -170,7 +170,7 @@ TEST_F(HostWindowTest, CloseBoxGoesThroughTheDefaultProcedure) {
     const HWND window = Create(WS_OVERLAPPEDWINDOW);
     host::ScheduleInput(host::InputKind::Close);
     Pump();
-    EXPECT_FALSE(host::IsLiveWindow(window));
+    EXPECT_FALSE(winmodel::IsLive(window));
     const std::vector<UINT> tail(Received().end() - 3, Received().end());
     EXPECT_EQ(tail, (std::vector<UINT>{WM_SYSCOMMAND, WM_CLOSE, WM_DESTROY}));
 }
@@ -359,7 +359,7 @@ TEST_F(HostWindowTest, ALoopWithNoInputLeftIsEndedByTheHost) {
         }
         ASSERT_LT(++taken, 100);
     }
-    EXPECT_FALSE(host::IsLiveWindow(window));
+    EXPECT_FALSE(winmodel::IsLive(window));
     EXPECT_EQ(host::CurrentLoopStats().sessionEnds, 2);
 }
 

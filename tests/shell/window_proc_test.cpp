@@ -80,7 +80,7 @@ TEST_F(WindowProcTest, OtherMessagesReachTheDefaultProcedureWithTheirArguments) 
     }
     // WM_SYSCOMMAND SC_CLOSE: the default procedure closes the window.
     EXPECT_EQ(WndProc(appState.mainWindow, WM_SYSCOMMAND, SC_CLOSE, 0), 0);
-    EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+    EXPECT_FALSE(winmodel::IsLive(appState.mainWindow));
     EXPECT_EQ(appState.pictureReady, 0);
 }
 
@@ -114,7 +114,7 @@ TEST_F(WindowProcTest, DestroyAndQuitReleaseThePictureAndPostQuit) {
 TEST_F(WindowProcTest, CloseDestroysTheWindow) {
     StartWithPicture();
     EXPECT_EQ(WndProc(appState.mainWindow, WM_CLOSE, 0, 0), 0);
-    EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+    EXPECT_FALSE(winmodel::IsLive(appState.mainWindow));
     EXPECT_EQ(appState.pictureReady, 0);
     EXPECT_TRUE(Before("DestroyWindow", "Message 0x0002"));
     EXPECT_TRUE(Before("Message 0x0002", "PostQuitMessage 0"));
@@ -145,7 +145,7 @@ TEST_F(WindowProcTest, PaintWithoutAContextStillValidatesTheWindow) {
     StartWithPicture();
     platform::MoveWindow(appState.mainWindow, 0, 0, 60, 60, TRUE);
     ASSERT_TRUE(host::NeedsPaint(appState.mainWindow));
-    host::FailBeginPaint(true);
+    host::FailAfter(host::Fault::BeginPaint, 0);
     // A window left invalid would be offered WM_PAINT again on every poll and
     // the loop would never step: one paint message, then an empty queue.
     int paints = 0;
@@ -319,7 +319,7 @@ TEST_F(WindowProcTest, WindowClosedWhileTheDialogIsOpenIsLeftAlone) {
         host::ClearCallLog();
         host::CloseOwnerDuringOpenDialog();
         EXPECT_EQ(Click(), 0);
-        EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+        EXPECT_FALSE(winmodel::IsLive(appState.mainWindow));
         EXPECT_EQ(CountCalls("OpenFile"), 0);
         EXPECT_EQ(host::MessageBoxCalls().size(), boxes);
         EXPECT_EQ(appState.pictureReady, 0);

@@ -33,7 +33,7 @@ TEST_F(StartUpTest, RegistersTheClassAndCreatesTheWindowInOrder) {
 
     // The class: byte-aligned, the window procedure, the arrow, white.
     WNDCLASSA star;
-    ASSERT_TRUE(host::FindClass("Star", &star));
+    ASSERT_TRUE(winmodel::FindClass("Star", &star));
     EXPECT_EQ(star.style, 0x2000u);
     EXPECT_EQ(star.lpfnWndProc, &WndProc);
     EXPECT_EQ(star.cbClsExtra, 0);
@@ -43,7 +43,7 @@ TEST_F(StartUpTest, RegistersTheClassAndCreatesTheWindowInOrder) {
     EXPECT_EQ(star.hCursor, platform::LoadCursorA(nullptr, IDC_ARROW));
     EXPECT_NE(star.hCursor, nullptr);
     COLORREF background = 0;
-    ASSERT_TRUE(host::BrushColour(star.hbrBackground, &background));
+    ASSERT_TRUE(winmodel::BrushColour(star.hbrBackground, &background));
     EXPECT_EQ(background, 0x00FFFFFFu);
     EXPECT_EQ(star.lpszMenuName, nullptr);
 
@@ -149,13 +149,13 @@ TEST_F(StartUpTest, PreviousInstanceEndsAtOnce) {
     EXPECT_EQ(WinMain(TestInstance(), TestInstance(), nullptr, 1), 0);
     EXPECT_EQ(appState.instance, TestInstance());
     WNDCLASSA star;
-    EXPECT_FALSE(host::FindClass("Star", &star));
+    EXPECT_FALSE(winmodel::FindClass("Star", &star));
     EXPECT_TRUE(host::AllWindows().empty());
 }
 
 TEST_F(StartUpTest, FailedRegistrationOrCreationEndsTheProgram) {
     WriteDefaultPicture(7, 5);
-    host::FailRegisterClass(true);
+    host::FailAfter(host::Fault::RegisterClass, 0);
     EXPECT_EQ(RunProgram(), 1);
     EXPECT_TRUE(host::AllWindows().empty());
     EXPECT_EQ(host::CurrentCounts().brushes, 0);  // the brush no class took
@@ -164,7 +164,7 @@ TEST_F(StartUpTest, FailedRegistrationOrCreationEndsTheProgram) {
     host::ClearFaults();
     host::ResetWindowing();
     host::RecordCalls(true);
-    host::FailCreateWindow(true);
+    host::FailAfter(host::Fault::CreateWindow, 0);
     EXPECT_EQ(RunProgram(), 1);
     EXPECT_EQ(CountCalls("OpenFile"), 0);
     EXPECT_TRUE(host::MessageBoxCalls().empty());
@@ -178,7 +178,7 @@ TEST_F(LoopTest, ClosingWithAPictureReturnsZeroWithEverythingReleased) {
     host::ScheduleInput(host::InputKind::Close, 0, 0, 3);
     EXPECT_EQ(RunProgram(), 0);
     EXPECT_EQ(appState.pictureReady, 0);
-    EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+    EXPECT_FALSE(winmodel::IsLive(appState.mainWindow));
     EXPECT_EQ(host::CurrentLoopStats().sessionEnds, 0);
     host::LiveCounts expected;
     expected.brushes = 1;  // the class keeps its brush for the life of the process
@@ -189,7 +189,7 @@ TEST_F(LoopTest, ClosingWithoutAPictureReturnsZero) {
     host::ScheduleInput(host::InputKind::Close);
     EXPECT_EQ(RunProgram(), 0);
     EXPECT_EQ(host::MessageBoxCalls().size(), 1u);
-    EXPECT_FALSE(host::IsLiveWindow(appState.mainWindow));
+    EXPECT_FALSE(winmodel::IsLive(appState.mainWindow));
     EXPECT_EQ(host::CurrentLoopStats().sessionEnds, 0);
     host::LiveCounts expected;
     expected.brushes = 1;
