@@ -44,25 +44,22 @@ int OnError(Display* display, XErrorEvent* error) {
 // The frames' own connection, to the display GTK's connection `shown` is to;
 // null when it cannot be had or the server shares no memory with us.
 Display* FramesConnection(Display* shown) {
-    static Display* connection = nullptr;
     static bool tried = false;
     if (!tried) {
         tried = true;
         int major = 0;
         int minor = 0;
         Bool pixmaps = False;
-        connection = XOpenDisplay(DisplayString(shown));
+        Display* connection = XOpenDisplay(DisplayString(shown));
         if (connection != nullptr && !XShmQueryVersion(connection, &major, &minor, &pixmaps)) {
             XCloseDisplay(connection);
-            connection = nullptr;
-        }
-        if (connection != nullptr) {
+        } else if (connection != nullptr) {
             // The handler is the process's: GTK's goes on serving its own.
             framesConnection = connection;
             otherHandler = XSetErrorHandler(OnError);
         }
     }
-    return connection;
+    return framesConnection;
 }
 
 struct Awaited {
@@ -127,35 +124,33 @@ bool MakeImage(SharedImages* shared, Visual* visual, int which) {
                                     static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height));
     // The window's pixels are 32-bit words, blue in the lowest byte: the
     // image must hold them the same way to take them as they are.
-    if (image == nullptr || image->bits_per_pixel != 32 || image->byte_order != LSBFirst ||
-        image->red_mask != 0xFF0000 || image->green_mask != 0xFF00 || image->blue_mask != 0xFF) {
-        if (image != nullptr) {
-            XDestroyImage(image);
-        }
-        return false;
-    }
-    segment.shmid = shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * shared->height,
-                           IPC_CREAT | 0600);
+    const bool fits = image != nullptr && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
+                      image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+    segment.shmid =
+        fits ? shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * shared->height, IPC_CREAT | 0600)
+             : -1;
     void* memory = segment.shmid >= 0 ? shmat(segment.shmid, nullptr, 0) : reinterpret_cast<void*>(-1);
-    if (memory == reinterpret_cast<void*>(-1)) {
-        if (segment.shmid >= 0) {
-            shmctl(segment.shmid, IPC_RMID, nullptr);
-        }
-        XDestroyImage(image);
-        return false;
+    bool attached = memory != reinterpret_cast<void*>(-1);
+    if (attached) {
+        segment.shmaddr = static_cast<char*>(memory);
+        segment.readOnly = False;
+        XShmAttach(shared->display, &segment);
+        XSync(shared->display, False);
+        attached = !refused;
     }
-    segment.shmaddr = image->data = static_cast<char*>(memory);
-    segment.readOnly = False;
-    XShmAttach(shared->display, &segment);
-    XSync(shared->display, False);
-    const bool attached = !refused;
-    shmctl(segment.shmid, IPC_RMID, nullptr);  // gone once both sides let go
+    if (segment.shmid >= 0) {
+        shmctl(segment.shmid, IPC_RMID, nullptr);  // gone once both sides let go
+    }
     if (!attached) {
-        image->data = nullptr;
-        XDestroyImage(image);
-        shmdt(memory);
+        if (memory != reinterpret_cast<void*>(-1)) {
+            shmdt(memory);
+        }
+        if (image != nullptr) {
+            XDestroyImage(image);  // its data is null: the segment's, not the image's to free
+        }
         return false;
     }
+    image->data = segment.shmaddr;
     shared->images[which] = image;
     shared->pending[which] = false;
     return true;
@@ -196,21 +191,20 @@ bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pix
         *kept = shared;
     }
     // Only what lies inside the pixels kept.
-    const int left = std::max(x, 0);
-    const int top = std::max(y, 0);
-    width = std::min(x + width, pixelWidth) - left;
-    height = std::min(y + height, pixelHeight) - top;
+    width = std::min(x + width, pixelWidth) - std::max(x, 0);
+    height = std::min(y + height, pixelHeight) - std::max(y, 0);
+    x = std::max(x, 0);
+    y = std::max(y, 0);
     if (width <= 0 || height <= 0) {
         return true;
     }
-    x = left;
-    y = top;
     const int which = shared->next;
     AwaitServer(shared, which);
     XImage* image = shared->images[which];
     for (int row = y; row < y + height; ++row) {
-        std::memcpy(image->data + static_cast<std::size_t>(row) * image->bytes_per_line + 4 * static_cast<std::size_t>(x),
-                    pixels + static_cast<std::size_t>(row) * pixelWidth + x, 4 * static_cast<std::size_t>(width));
+        std::memcpy(
+            image->data + static_cast<std::size_t>(row) * image->bytes_per_line + 4 * static_cast<std::size_t>(x),
+            pixels + static_cast<std::size_t>(row) * pixelWidth + x, 4 * static_cast<std::size_t>(width));
     }
     XShmPutImage(display, GDK_WINDOW_XID(content), shared->gc, image, x, y, x, y, static_cast<unsigned>(width),
                  static_cast<unsigned>(height), True);

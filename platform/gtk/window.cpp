@@ -274,12 +274,8 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
 void ShowSystemWindow(HWND window) {
     gtk_widget_show(window->side->widget);
     bool late = false;
-    const guint timer = g_timeout_add(
-        kMapDeadlineMs, [](gpointer flag) -> gboolean {
-            *static_cast<bool*>(flag) = true;
-            return G_SOURCE_REMOVE;
-        },
-        &late);
+    const guint timer = g_timeout_add_once(
+        kMapDeadlineMs, [](gpointer flag) { *static_cast<bool*>(flag) = true; }, &late);
     while (!window->side->mapped && !late && window->alive) {
         g_main_context_iteration(nullptr, TRUE);
     }
