@@ -21,20 +21,18 @@
 
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xatom.h>
-#include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #endif
 
 // What GTK keeps of a window: the client size last asked for, to tell a
 // content GTK gives for it from one the user chose; the frame's size (0
-// without a window manager); on X11, the window itself to draw into.
+// without a window manager); on X11, the images shared with the server.
 struct winmodel::SideWindow {
     GtkWidget* widget;
     bool mapped;
     int askedWidth, askedHeight;
     int frameWidth, frameHeight;
-    cairo_surface_t* screen;   // the X window for cairo, where memory is not shared
-    SharedImages* shared;      // the X window's shared-memory images
+    SharedImages* shared;
 };
 
 namespace {
@@ -246,7 +244,7 @@ namespace winmodel::backend {
 
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr, nullptr};
+    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_set_app_paintable(widget, TRUE);
     gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
@@ -306,9 +304,6 @@ void DestroySystemWindow(HWND window) {
     SideWindow* side = window->side;
     // Before the X window goes: the server still owes word of the last frame.
     gtkside::DropShared(&side->shared);
-    if (side->screen != nullptr) {
-        cairo_surface_destroy(side->screen);
-    }
     gtk_widget_destroy(side->widget);
     delete side;
     window->side = nullptr;
@@ -321,32 +316,15 @@ void Present(HWND window, int x, int y, int width, int height) {
         return;
     }
 #ifdef GDK_WINDOWING_X11
-    // On X11 the pixels go straight into the window, as Wine puts a Windows
-    // program's drawing there: GTK's draw-frame calls would paint them into an
-    // offscreen surface made for every frame, halving a large picture's rate.
-    if (GDK_IS_X11_WINDOW(content)) {
-        // Through shared memory where the server offers it; else through
-        // cairo and the connection.
-        if (gtkside::PutShared(&side.shared, content, window->pixels.data(), window->pixelWidth,
-                               window->pixelHeight, x, y, width, height)) {
-            return;
-        }
-        // The X window counts in screen pixels whatever GTK's scale.
-        const int scale = gdk_window_get_scale_factor(content);
-        const int contentWidth = gdk_window_get_width(content) * scale;
-        const int contentHeight = gdk_window_get_height(content) * scale;
-        if (side.screen == nullptr) {
-            side.screen = cairo_xlib_surface_create(GDK_WINDOW_XDISPLAY(content), GDK_WINDOW_XID(content),
-                                                    GDK_VISUAL_XVISUAL(gdk_window_get_visual(content)),
-                                                    contentWidth, contentHeight);
-        } else if (cairo_xlib_surface_get_width(side.screen) != contentWidth ||
-                   cairo_xlib_surface_get_height(side.screen) != contentHeight) {
-            cairo_xlib_surface_set_size(side.screen, contentWidth, contentHeight);
-        }
-        cairo_t* cr = cairo_create(side.screen);
-        Paint(cr, window, 1, x, y, width, height);
-        cairo_destroy(cr);
-        cairo_surface_flush(side.screen);
+    // On X11 the pixels go straight into the window through memory shared
+    // with the server, as Wine puts a Windows program's drawing there: GTK's
+    // draw-frame calls would paint them into an offscreen surface made for
+    // every frame, halving a large picture's rate. A display that shares no
+    // memory (a remote one, whose connection sets the rate) takes them as
+    // every other display does.
+    if (GDK_IS_X11_WINDOW(content) && gtkside::PutShared(&side.shared, content, window->pixels.data(),
+                                                         window->pixelWidth, window->pixelHeight, x, y, width,
+                                                         height)) {
         return;
     }
 #endif
