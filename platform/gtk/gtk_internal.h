@@ -7,10 +7,6 @@
 
 #include "platform/winmodel/backend.h"
 
-struct HINSTANCE__ {
-    int unused;
-};
-
 // A window's images in memory shared with the X server.
 struct SharedImages;
 

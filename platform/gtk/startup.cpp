@@ -4,6 +4,10 @@
 
 #include "platform/gtk/gtk_internal.h"
 
+struct HINSTANCE__ {
+    int unused;
+};
+
 int main(int argc, char** argv) {
     // On X11 (XWayland on a Wayland desktop) the window manager draws the
     // frame and the content is all client area; under Wayland GTK would draw

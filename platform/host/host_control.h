@@ -15,10 +15,9 @@ namespace host {
 using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
-// Faults: GlobalAlloc, HeapAlloc (malloc), Bitmap (CreateDIBitmap),
-// RegisterClass, CreateWindow, BeginPaint. A count of N lets N more calls
-// succeed and fails the ones after; -1 never fails. ClearFaults() restores -1
-// everywhere.
+// Faults, by the call that fails (HeapAlloc: malloc; Bitmap: CreateDIBitmap).
+// A count of N lets N more calls succeed and fails the ones after; -1 never
+// fails. ClearFaults() restores -1 everywhere.
 using Fault = winmodel::backend::Fault;
 void FailAfter(Fault fault, int successes);
 void ClearFaults();

@@ -80,11 +80,6 @@ bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     return true;
 }
 
-// A posted message, the quit or a paint for PeekMessageA?
-bool MessageWaiting() {
-    return !state.queue.empty() || state.quitPosted || WindowNeedingPaint(nullptr) != nullptr;
-}
-
 // Moves the window, as MoveWindow does, telling a new client size.
 void Place(HWND window, int x, int y, int width, int height, BOOL repaint) {
     const int clientWidth = window->clientWidth;
@@ -335,7 +330,8 @@ BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal
 BOOL WaitMessage() {
     Note("WaitMessage");
     winmodel::backend::PumpEvents(false);
-    while (!MessageWaiting()) {
+    // Until a posted message, the quit or a paint is there for PeekMessageA.
+    while (state.queue.empty() && !state.quitPosted && WindowNeedingPaint(nullptr) == nullptr) {
         winmodel::backend::PumpEvents(true);
     }
     return TRUE;
