@@ -48,16 +48,16 @@ bool DescribeDib(const BITMAPINFOHEADER& header, DibLayout* layout) {
 }
 
 // Reads what a driver reads of a header and its colour table, and the ends of
-// every row: a header promising more than its blocks hold is caught by the
-// address sanitizer, as it would crash a real driver.
-void TouchDib(const BITMAPINFO* info, const DibLayout& layout, const void* bits) {
+// the `rows` rows `bits` holds: a header promising more than its blocks hold is
+// caught by the address sanitizer, as it would crash a real driver.
+void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, const void* bits) {
     volatile unsigned char sink = 0;
     const auto* header = reinterpret_cast<const unsigned char*>(info);
     for (long long i = 0; i < info->bmiHeader.biSize + layout.colourEntries * 4; ++i) {
         sink = static_cast<unsigned char>(sink ^ header[i]);
     }
     const auto* row = static_cast<const unsigned char*>(bits);
-    for (long long i = 0; i < layout.rows; ++i, row += layout.rowBytes) {
+    for (long long i = 0; i < rows; ++i, row += layout.rowBytes) {
         sink = static_cast<unsigned char>(sink ^ row[0] ^ row[layout.rowBytes - 1]);
     }
 }
@@ -137,7 +137,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
         return nullptr;
     }
     if (initialise) {
-        TouchDib(colours, source, bits);
+        TouchDib(colours, source, source.rows, bits);
         WritePixels(pixels, layout.width, layout.width, layout.rows, source, bits,
                     Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows});
     }
@@ -173,9 +173,7 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     }
     // `bits` holds the scan lines from startScan on, as many as given.
     const long long lines = std::min<long long>(scanLines, layout.rows - startScan);
-    DibLayout given = layout;
-    given.rows = lines;
-    TouchDib(info, given, bits);
+    TouchDib(info, layout, lines, bits);
     HWND window = surface->window;
     if (!winmodel::IsLive(window)) {
         return static_cast<int>(lines);  // the screen keeps nothing
