@@ -322,9 +322,9 @@ void Present(HWND window, int x, int y, int width, int height) {
     // every frame, halving a large picture's rate. A display that shares no
     // memory (a remote one, whose connection sets the rate) takes them as
     // every other display does.
-    if (GDK_IS_X11_WINDOW(content) && gtkside::PutShared(&side.shared, content, window->pixels.data(),
-                                                         window->pixelWidth, window->pixelHeight, x, y, width,
-                                                         height)) {
+    if (GDK_IS_X11_WINDOW(content) &&
+        gtkside::PutShared(&side.shared, content, window->pixels.data(), window->pixelWidth, window->pixelHeight, x, y,
+                           width, height)) {
         return;
     }
 #endif
