@@ -29,7 +29,7 @@ int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDON
 
 namespace winmodel {
 
-static_assert(sizeof(LiveCounts) == 8 * sizeof(int), "eight counts and nothing between them");
+static_assert(sizeof(LiveCounts) == 10 * sizeof(int), "ten counts and nothing between them");
 bool LiveCounts::operator==(const LiveCounts& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
 
 LiveCounts& Counts() { return counts; }
