@@ -23,15 +23,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <unordered_map>
+#include <vector>
 
 #include "platform/gtk/gtk_internal.h"
 
 namespace {
-
-// The Windows numbers this file answers for.
-constexpr DWORD kChildStyle = 0x40000000L;  // WS_CHILD
-constexpr int kVirtualScreenFirst = 76;     // SM_XVIRTUALSCREEN
-constexpr int kVirtualScreenLast = 79;      // SM_CYVIRTUALSCREEN
 
 // X resource ids have 29 bits; any other number names no window.
 constexpr unsigned long kLargestWindowId = 0x1FFFFFFFUL;
@@ -44,6 +40,7 @@ struct ChildWindow {
 };
 
 std::unordered_map<HWND, ChildWindow> children;
+std::vector<::Window> watchedParents;  // foreign windows with children of ours
 bool cursorHidden = false;
 
 GdkDisplay* X11Display() {
@@ -195,6 +192,44 @@ bool ParentId(HWND parent, ::Window* id) {
     return true;
 }
 
+// A foreign parent that goes takes our windows inside it along, as Windows
+// destroys a window's children with it: the model is told, and sends them
+// WM_DESTROY.
+GdkFilterReturn OnXEvent(GdkXEvent* native, GdkEvent*, gpointer) {
+    const XEvent* event = static_cast<const XEvent*>(native);
+    if (event->type == DestroyNotify) {
+        const ::Window gone = event->xdestroywindow.window;
+        const auto watched = std::find(watchedParents.begin(), watchedParents.end(), gone);
+        if (watched != watchedParents.end()) {
+            watchedParents.erase(watched);
+            winmodel::ForeignWindowGone(AsHandle(gone));
+        }
+    }
+    return GDK_FILTER_CONTINUE;
+}
+
+// Asks the server to tell when a foreign parent is destroyed, keeping what
+// this connection already asked of it (GDK's own, on the root window).
+void WatchParent(GdkDisplay* display, ::Window parent) {
+    static bool filtering = false;
+    if (!filtering) {
+        filtering = true;
+        gdk_window_add_filter(nullptr, OnXEvent, nullptr);
+    }
+    if (std::find(watchedParents.begin(), watchedParents.end(), parent) != watchedParents.end()) {
+        return;
+    }
+    Display* x = GDK_DISPLAY_XDISPLAY(display);
+    XWindowAttributes attributes;
+    gdk_x11_display_error_trap_push(display);
+    if (XGetWindowAttributes(x, parent, &attributes) != 0) {
+        XSelectInput(x, parent, attributes.your_event_mask | StructureNotifyMask);
+    }
+    if (gdk_x11_display_error_trap_pop(display) == 0) {
+        watchedParents.push_back(parent);
+    }
+}
+
 int ChildSide(int size) { return static_cast<int>(std::clamp<long long>(size, 1, winmodel::backend::kLargestBitmapSide)); }
 
 }  // namespace
@@ -312,6 +347,9 @@ bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked) {
         gdk_x11_display_error_trap_pop_ignored(display);
         return false;
     }
+    if (!winmodel::IsLive(asked.hwndParent)) {
+        WatchParent(display, parent);
+    }
     children[window] = ChildWindow{id, wrapper, nullptr, nullptr};
     ShowCursorOver(display, children[window]);
     window->rect = RECT{asked.x, asked.y, asked.x + width, asked.y + height};
@@ -389,13 +427,11 @@ void PresentChild(HWND window, int x, int y, int width, int height) {
 
 int VirtualScreenMetric(int index) {
     GdkDisplay* display = X11Display();
-    if (display == nullptr || index < kVirtualScreenFirst || index > kVirtualScreenLast) {
+    if (display == nullptr) {
         return 0;
     }
     Screen* screen = DefaultScreenOfDisplay(GDK_DISPLAY_XDISPLAY(display));
-    return index == kVirtualScreenFirst + 2 ? WidthOfScreen(screen)
-           : index == kVirtualScreenLast    ? HeightOfScreen(screen)
-                                            : 0;
+    return index == SM_CXVIRTUALSCREEN ? WidthOfScreen(screen) : index == SM_CYVIRTUALSCREEN ? HeightOfScreen(screen) : 0;
 }
 
 void FollowCursor(GtkWidget* widget) {

@@ -248,7 +248,7 @@ namespace winmodel::backend {
 
 // A child window (WS_CHILD) is an X window of its own; see foreign.cpp.
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
-    if ((asked.style & 0x40000000L) != 0) {
+    if ((asked.style & WS_CHILD) != 0) {
         return gtkside::CreateChildWindow(window, asked);
     }
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
