@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/gtk/gtk_internal.h"
+#include "saver/arguments.h"
 
 namespace {
 
@@ -34,6 +35,26 @@ TEST(GtkCommandLine, EmptyOrSpacedOrQuotedArgumentsAreQuoted) {
     EXPECT_EQ(Joined({"dir with space\\"}), "\"dir with space\\\\\"");
     EXPECT_EQ(Joined({"x y\\z"}), "\"x y\\z\"");
     EXPECT_EQ(Joined({"", ""}), "\"\" \"\"");
+}
+
+// The saver's splitter gives back exactly the arguments joined, whatever
+// they hold: spaces, tabs, quotes, backslashes before and after quotes.
+TEST(GtkCommandLine, TheSaversSplitterGivesBackTheArguments) {
+    const std::vector<std::vector<const char*>> cases{
+        {},
+        {"--root"},
+        {"--picture", "/home/me/My Pictures/a b.bmp", "--delay", "0"},
+        {"", "x", ""},
+        {"say \"hi\"", "\"", "\"\""},
+        {"a\\\"b", "dir with space\\", "trail\\\\", "c:\\x\\y", "\\\\server\\share"},
+        {"tab\there", " lead", "trail ", "  "},
+        {"--window-id", "0x600008", "-picture", "\\\"", "\\ \\\\\""},
+    };
+    for (const auto& arguments : cases) {
+        const std::string line = Joined(arguments);
+        const std::vector<std::string> split = SplitCommandLine(line.c_str());
+        EXPECT_EQ(split, std::vector<std::string>(arguments.begin(), arguments.end())) << line;
+    }
 }
 
 TEST(GtkWindowIds, DecimalAndHexIdsOfXResources) {
