@@ -40,7 +40,20 @@ struct ChildWindow {
 };
 
 std::unordered_map<HWND, ChildWindow> children;
-std::vector<::Window> watchedParents;  // foreign windows with children of ours
+// Foreign windows with children of ours, and their sizes as the server last
+// told: the saver asks after its parent on every idle pass, and a round trip
+// to the server each time would wait for the frame the server is still
+// taking in, which the frames are made not to wait for.
+struct WatchedParent {
+    ::Window id;
+    int width, height;
+};
+std::vector<WatchedParent> watchedParents;
+
+std::vector<WatchedParent>::iterator FindWatched(::Window id) {
+    return std::find_if(watchedParents.begin(), watchedParents.end(),
+                        [id](const WatchedParent& watched) { return watched.id == id; });
+}
 bool cursorHidden = false;
 
 GdkDisplay* X11Display() {
@@ -199,10 +212,16 @@ GdkFilterReturn OnXEvent(GdkXEvent* native, GdkEvent*, gpointer) {
     const XEvent* event = static_cast<const XEvent*>(native);
     if (event->type == DestroyNotify) {
         const ::Window gone = event->xdestroywindow.window;
-        const auto watched = std::find(watchedParents.begin(), watchedParents.end(), gone);
+        const auto watched = FindWatched(gone);
         if (watched != watchedParents.end()) {
             watchedParents.erase(watched);
             winmodel::ForeignWindowGone(AsHandle(gone));
+        }
+    } else if (event->type == ConfigureNotify) {
+        const auto watched = FindWatched(event->xconfigure.window);
+        if (watched != watchedParents.end()) {
+            watched->width = event->xconfigure.width;
+            watched->height = event->xconfigure.height;
         }
     }
     return GDK_FILTER_CONTINUE;
@@ -216,17 +235,19 @@ void WatchParent(GdkDisplay* display, ::Window parent) {
         filtering = true;
         gdk_window_add_filter(nullptr, OnXEvent, nullptr);
     }
-    if (std::find(watchedParents.begin(), watchedParents.end(), parent) != watchedParents.end()) {
+    if (FindWatched(parent) != watchedParents.end()) {
         return;
     }
     Display* x = GDK_DISPLAY_XDISPLAY(display);
     XWindowAttributes attributes;
     gdk_x11_display_error_trap_push(display);
-    if (XGetWindowAttributes(x, parent, &attributes) != 0) {
+    const Status found = XGetWindowAttributes(x, parent, &attributes);
+    if (found != 0) {
         XSelectInput(x, parent, attributes.your_event_mask | StructureNotifyMask);
     }
-    if (gdk_x11_display_error_trap_pop(display) == 0) {
-        watchedParents.push_back(parent);
+    // Once the selection is in, the server tells every change and the end.
+    if (gdk_x11_display_error_trap_pop(display) == 0 && found != 0) {
+        watchedParents.push_back(WatchedParent{parent, attributes.width, attributes.height});
     }
 }
 
@@ -450,6 +471,12 @@ bool ForeignWindowSize(HWND foreign, int* width, int* height) {
     ::Window id;
     if (display == nullptr || !ForeignId(foreign, &id)) {
         return false;
+    }
+    const auto watched = FindWatched(id);
+    if (watched != watchedParents.end()) {
+        *width = watched->width;
+        *height = watched->height;
+        return true;
     }
     XWindowAttributes attributes;
     gdk_x11_display_error_trap_push(display);
