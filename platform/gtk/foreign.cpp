@@ -409,13 +409,13 @@ void DestroyChildWindow(HWND window) {
     if (child.screen != nullptr) {
         cairo_surface_destroy(child.screen);
     }
-    // Gone already when its parent went; GDK then forgets its wrapper.
+    // Gone already when its parent went. Destroying the wrapper tells GDK,
+    // and gives back the reference it came with.
     GdkDisplay* display = X11Display();
     gdk_x11_display_error_trap_push(display);
     XDestroyWindow(GDK_DISPLAY_XDISPLAY(display), child.id);
     gdk_window_destroy(child.wrapper);
     gdk_x11_display_error_trap_pop_ignored(display);
-    g_object_unref(child.wrapper);
 }
 
 void PresentChild(HWND window, int x, int y, int width, int height) {
