@@ -44,6 +44,12 @@ struct Simulation {
     std::vector<std::uint32_t> screen;
     bool cursorShown = true;
     std::deque<int> dialogClicks;
+    struct PendingForeignEnd {
+        HWND foreign;
+        int afterIdlePolls;
+        bool childrenToo;
+    };
+    std::vector<PendingForeignEnd> foreignEnds;
     std::vector<host::DialogRecord> dialogRecords;
 };
 
@@ -85,9 +91,13 @@ void Deliver(const ScheduledInput& input) {
         winmodel::Post(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, where);
     } else if (input.kind == host::InputKind::MouseMove) {
         winmodel::Post(target, WM_MOUSEMOVE, 0, where);
-    } else if (input.kind == host::InputKind::KeyPress) {
-        winmodel::Post(target, WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
+    } else if (input.kind == host::InputKind::KeyPress || input.kind == host::InputKind::SystemKeyPress) {
+        const bool system = input.kind == host::InputKind::SystemKeyPress;
+        winmodel::Post(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
         winmodel::Post(target, WM_KEYUP, static_cast<WPARAM>(input.x), static_cast<LPARAM>(0xC0000001U));
+    } else if (input.kind == host::InputKind::MiddleClick) {
+        winmodel::Post(target, WM_MBUTTONDOWN, 0, where);
+        winmodel::Post(target, WM_MBUTTONUP, 0, where);
     } else {
         winmodel::Post(target, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -155,6 +165,10 @@ void DestroyForeignWindow(HWND foreign) {
     if (state.foreignWindows.erase(foreign) != 0) {
         winmodel::ForeignWindowGone(foreign);
     }
+}
+
+void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo) {
+    state.foreignEnds.push_back({foreign, afterIdlePolls, childrenToo});
 }
 
 HWND DesktopHandle() { return reinterpret_cast<HWND>(UINT_PTR{0x10}); }
@@ -266,6 +280,11 @@ void Polled(bool found) {
     }
     ++state.stats.emptyPolls;
     ++state.emptyPollsInARow;
+    for (auto& pending : state.foreignEnds) {
+        if (pending.afterIdlePolls-- == 0 && state.foreignWindows.erase(pending.foreign) != 0 && pending.childrenToo) {
+            winmodel::ForeignWindowGone(pending.foreign);
+        }
+    }
     if (!state.input.empty()) {
         --state.input.front().afterIdlePolls;
     } else if (state.emptyPollsInARow >= kPatience) {

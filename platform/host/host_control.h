@@ -96,6 +96,8 @@ enum class InputKind {
     RightClick,  // WM_RBUTTONDOWN, WM_RBUTTONUP at client (x, y)
     MouseMove,   // WM_MOUSEMOVE to client (x, y)
     KeyPress,    // WM_KEYDOWN, WM_KEYUP of virtual key x
+    SystemKeyPress,  // WM_SYSKEYDOWN, WM_KEYUP of virtual key x (with Alt held)
+    MiddleClick,     // WM_MBUTTONDOWN, WM_MBUTTONUP at client (x, y)
     Close,       // the close box: WM_SYSCOMMAND SC_CLOSE
 };
 void ScheduleInput(InputKind kind, int x = 0, int y = 0, int afterIdlePolls = 0);
@@ -151,6 +153,10 @@ const std::vector<MessageBoxCall>& MessageBoxCalls();
 // inside it, as the system does.
 HWND CreateForeignWindow(int width, int height);
 void DestroyForeignWindow(HWND foreign);
+// The same once the program has found its queue empty `afterIdlePolls` times;
+// without `childrenToo` the windows inside it hear nothing (as when the
+// system has not yet told them) and only IsWindow tells that it is gone.
+void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo);
 // The desktop's root window, a foreign window the size of the virtual screen.
 HWND DesktopHandle();
 // The virtual screen: its rectangle (GetSystemMetrics SM_XVIRTUALSCREEN to

@@ -39,7 +39,9 @@ std::string Lower(const char* text) {
 // The path a subkey of `key` names; false for no open key or root. Empty
 // parts ("a\\\\b", a leading or trailing "\\") are not names.
 bool PathOf(HKEY key, LPCSTR subKey, std::string* path) {
-    const auto root = reinterpret_cast<UINT_PTR>(key);
+    // The roots are 32-bit numbers from 0x80000000, sign-extended in a wider
+    // pointer.
+    const auto root = static_cast<std::uint32_t>(reinterpret_cast<UINT_PTR>(key));
     if (openKeys.count(key) != 0) {
         *path = key->path;
     } else if (root >= 0x80000000U && root <= 0x80000006U) {
