@@ -88,25 +88,31 @@ run_one() {
 }
 
 # run_saver SIZE: mottlescreen --root on a display of SIZE of its own,
-# dissolving the picture of that size; prints its frames per second.
+# dissolving the picture of that size; prints its frames per second ("-"
+# when it shows no window). It runs in a subshell of its caller, so it ends
+# what it started itself.
 run_saver() {
-  local size=$1 root_window
+  local size=$1 root_window hack fps=-
   end_virtual_display
   start_virtual_display 150 "$size" >/dev/null
   root_window=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
   (headless_gtk_env && exec build/linux/mottlescreen --root --picture "$work/$size/mottle.bmp") \
     >/dev/null 2>&1 &
-  program=$!
+  hack=$!
   # Its window inside the root window, the picture's size at the top-left.
   local deadline=$((SECONDS + 60))
-  until xwininfo -root -children | grep -q " ${size}+0+0 "; do
-    ((SECONDS < deadline)) || { echo "mottlescreen showed no window" >&2; return 1; }
+  until xwininfo -root -children | grep -q " ${size}+0+0 " || ((SECONDS >= deadline)); do
     sleep 0.2
   done
-  build/linux/mottle-damage-count "$root_window" "${size%x*}" "${size#*x}" "$settle" "$seconds"
-  kill "$program" 2>/dev/null || true
-  wait "$program" 2>/dev/null || true
-  program=
+  if xwininfo -root -children | grep -q " ${size}+0+0 "; then
+    fps=$(build/linux/mottle-damage-count "$root_window" "${size%x*}" "${size#*x}" "$settle" "$seconds")
+  else
+    echo "mottlescreen showed no window" >&2
+  fi
+  kill "$hack" 2>/dev/null || true
+  wait "$hack" 2>/dev/null || true
+  end_virtual_display
+  echo "$fps"
 }
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf (b > 0 ? "%.2f" : "-"), a / b }'; }
