@@ -51,7 +51,7 @@ cmake --build build/win32 -j "$jobs"
 cmake --build build/win32 --target package >/dev/null
 archive=build/win32/mottler-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' build/win32/CMakeCache.txt)-win32.zip
 listing=$(cmake -E tar tf "$archive")
-for file in mottler.exe mottle.bmp README.txt LICENSE.txt; do
+for file in mottler.exe mottler.scr mottle.bmp README.txt LICENSE.txt; do
   grep -q "/$file\$" <<<"$listing" || { echo "$archive lacks $file" >&2; exit 1; }
 done
 # The Windows build's tests: the executable's imports, the engine tests under

@@ -2,7 +2,7 @@
 # libgcc, libstdc++ or winpthread DLLs does not start on a plain Windows.
 # Usage: cmake -DOBJDUMP=<objdump> -DEXECUTABLE=<exe> -P check_imports.cmake
 cmake_minimum_required(VERSION 3.16)
-set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMDLG32.DLL MSVCRT.DLL)
+set(allowed KERNEL32.DLL USER32.DLL GDI32.DLL COMDLG32.DLL ADVAPI32.DLL MSVCRT.DLL)
 
 execute_process(COMMAND ${OBJDUMP} -p ${EXECUTABLE}
   OUTPUT_VARIABLE dump RESULT_VARIABLE status)

@@ -19,6 +19,13 @@ std::uint32_t ReadLittle32(const unsigned char* bytes) {
            static_cast<std::uint32_t>(bytes[2]) << 16 | static_cast<std::uint32_t>(bytes[3]) << 24;
 }
 
+// The file header from its 14 bytes; false unless it starts with "BM".
+bool ParseFileHeader(const unsigned char* fileBytes, FileHeader* header) {
+    *header = FileHeader{static_cast<std::uint16_t>(fileBytes[0] | fileBytes[1] << 8), ReadLittle32(fileBytes + 2),
+                         ReadLittle32(fileBytes + 10)};
+    return header->bfType == kBitmapMagic;
+}
+
 // Reads exactly `count` bytes or reports failure; a failed read counts as none.
 bool ReadExactly(HFILE file, void* buffer, UINT count) {
     return platform::_lread(file, buffer, count) == count;
@@ -43,6 +50,18 @@ bool HeadersAcceptable(const FileHeader& file, const BITMAPINFOHEADER& info, std
     return RowStride(info.biWidth) * static_cast<std::uint64_t>(info.biHeight) <= dataSize;
 }
 
+// Keeps the accepted header in `fresh`, whose info block holds it. The
+// platform reads a header by its own size field and a colour table of
+// biClrUsed entries after it; the block holds exactly 40 bytes and 24-bit
+// pixels need no table.
+void KeepHeader(const BITMAPINFOHEADER& info, std::uint32_t dataSize, Picture* fresh) {
+    fresh->info->biSize = kInfoSize;
+    fresh->info->biClrUsed = 0;
+    fresh->width = info.biWidth;
+    fresh->height = info.biHeight;
+    fresh->dataSize = dataSize;
+}
+
 // Obtains one zero-filled pixel block and locks it in place.
 bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data) {
     *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize + kSpareBytes);
@@ -61,9 +80,8 @@ bool ReadPictureFile(HFILE file, Picture* fresh) {
     if (!ReadExactly(file, fileBytes, kFileHeaderSize)) {
         return false;
     }
-    const FileHeader header{static_cast<std::uint16_t>(fileBytes[0] | fileBytes[1] << 8),
-                            ReadLittle32(fileBytes + 2), ReadLittle32(fileBytes + 10)};
-    if (header.bfType != kBitmapMagic) {
+    FileHeader header;
+    if (!ParseFileHeader(fileBytes, &header)) {
         return false;
     }
     BITMAPINFOHEADER info;
@@ -86,14 +104,7 @@ bool ReadPictureFile(HFILE file, Picture* fresh) {
         std::memcmp(fresh->info, &info, kInfoSize) != 0) {
         return false;
     }
-    // The platform reads a header by its own size field and a colour table of
-    // biClrUsed entries after it; the block holds exactly 40 bytes and 24-bit
-    // pixels need no table.
-    fresh->info->biSize = kInfoSize;
-    fresh->info->biClrUsed = 0;
-    fresh->width = info.biWidth;
-    fresh->height = info.biHeight;
-    fresh->dataSize = dataSize;
+    KeepHeader(info, dataSize, fresh);
 
     platform::_llseek(file, static_cast<LONG>(header.bfOffBits), FILE_BEGIN);
     if (!ObtainPixelBlock(dataSize, &fresh->bitsBlock, &fresh->bits) ||
@@ -110,6 +121,55 @@ bool ReadPictureFile(HFILE file, Picture* fresh) {
     return true;
 }
 
+// The same from a file's bytes in memory: the same checks, and what the
+// bytes lack of the pixel data stays zero, as what a file lacks does.
+bool ReadPictureBytes(const unsigned char* bytes, std::uint32_t size, Picture* fresh) {
+    FileHeader header;
+    if (size < kFileHeaderSize || !ParseFileHeader(bytes, &header)) {
+        return false;
+    }
+    BITMAPINFOHEADER info;
+    if (size < kFileHeaderSize + kInfoSize) {
+        return false;
+    }
+    std::memcpy(&info, bytes + kFileHeaderSize, kInfoSize);
+    const std::uint32_t dataSize = header.bfSize - header.bfOffBits;
+    if (!HeadersAcceptable(header, info, dataSize)) {
+        return false;
+    }
+    fresh->info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
+    if (fresh->info == nullptr) {
+        return false;
+    }
+    std::memcpy(fresh->info, &info, kInfoSize);
+    KeepHeader(info, dataSize, fresh);
+    if (!ObtainPixelBlock(dataSize, &fresh->bitsBlock, &fresh->bits) ||
+        !ObtainPixelBlock(dataSize, &fresh->snapshotBlock, &fresh->snapshot)) {
+        return false;
+    }
+    if (header.bfOffBits < size) {
+        const std::uint32_t present = size - header.bfOffBits;
+        std::memcpy(fresh->bits, bytes + header.bfOffBits, present < dataSize ? present : dataSize);
+    }
+    return true;
+}
+
+// The last test of acceptance, the device bitmap, for a picture read whole
+// or in part; on failure everything read is given back.
+bool AcceptPicture(HDC surface, bool read, Picture* fresh, Picture* loaded) {
+    if (read && fresh->info->biBitCount == 24) {
+        fresh->deviceBitmap = platform::CreateDIBitmap(
+            surface, fresh->info, CBM_INIT, fresh->bits, reinterpret_cast<const BITMAPINFO*>(fresh->info),
+            DIB_RGB_COLORS);
+    }
+    if (fresh->deviceBitmap == nullptr) {
+        ReleasePicture(fresh);
+        return false;
+    }
+    *loaded = *fresh;
+    return true;
+}
+
 }  // namespace
 
 bool LoadPicture(HDC surface, const char* path, Picture* loaded) {
@@ -120,15 +180,14 @@ bool LoadPicture(HDC surface, const char* path, Picture* loaded) {
     Picture fresh;
     const bool read = ReadPictureFile(file, &fresh);
     platform::_lclose(file);
-    if (read && fresh.info->biBitCount == 24) {
-        fresh.deviceBitmap = platform::CreateDIBitmap(
-            surface, fresh.info, CBM_INIT, fresh.bits, reinterpret_cast<const BITMAPINFO*>(fresh.info),
-            DIB_RGB_COLORS);
-    }
-    if (fresh.deviceBitmap == nullptr) {
-        ReleasePicture(&fresh);
+    return AcceptPicture(surface, read, &fresh, loaded);
+}
+
+bool LoadPictureFromMemory(HDC surface, const void* bytes, std::uint32_t size, Picture* loaded) {
+    if (bytes == nullptr) {
         return false;
     }
-    *loaded = fresh;
-    return true;
+    Picture fresh;
+    const bool read = ReadPictureBytes(static_cast<const unsigned char*>(bytes), size, &fresh);
+    return AcceptPicture(surface, read, &fresh, loaded);
 }

@@ -17,3 +17,7 @@ constexpr std::uint32_t kReadChunk = 0xFFF0;
 // `surface` is a display-compatible drawing context; the device bitmap made on
 // it from the loaded pixels is the last test of acceptance.
 bool LoadPicture(HDC surface, const char* path, Picture* loaded);
+
+// The same from the bytes of a bitmap file in memory (`size` of them), with
+// the same acceptance rules: what the bytes lack of the pixel data is black.
+bool LoadPictureFromMemory(HDC surface, const void* bytes, std::uint32_t size, Picture* loaded);

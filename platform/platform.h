@@ -88,4 +88,46 @@ int ReleaseDC(HWND window, HDC surface);
 BOOL GetOpenFileNameA(OPENFILENAMEA* request);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
+// --- The screensaver's calls ------------------------------------------------------
+// Used by the saver programs (saver/) only; the desktop program makes none.
+
+// Screen capture: a memory context, a DIB section selected into it, and a
+// copy from the screen's context (GetDC(nullptr)).
+HDC CreateCompatibleDC(HDC surface);
+BOOL DeleteDC(HDC surface);
+HBITMAP CreateDIBSection(HDC surface, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset);
+HGDIOBJ SelectObject(HDC surface, HGDIOBJ object);
+BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+            DWORD operation);
+
+// Other windows and the pointer.
+HWND FindWindowA(LPCSTR className, LPCSTR caption);
+HWND GetDesktopWindow();
+int ShowCursor(BOOL show);
+
+// The process: a pause, the environment, and its own resources.
+void Sleep(DWORD milliseconds);
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type);
+HGLOBAL LoadResource(HMODULE module, HRSRC resource);
+LPVOID LockResource(HGLOBAL loaded);
+DWORD SizeofResource(HMODULE module, HRSRC resource);
+
+// The registry, where the Windows saver keeps its setting per user.
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition);
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, HKEY* result);
+LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size);
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LONG RegCloseKey(HKEY key);
+
+// A modal dialog from a template in memory, and what its procedure calls.
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                DLGPROC procedure, LPARAM initParam);
+BOOL EndDialog(HWND dialog, INT_PTR result);
+BOOL CheckRadioButton(HWND dialog, int firstButton, int lastButton, int checkButton);
+UINT IsDlgButtonChecked(HWND dialog, int button);
+BOOL SetDlgItemTextA(HWND dialog, int item, LPCSTR text);
+
 }  // namespace platform

@@ -13,6 +13,10 @@
 # completion waited for); each program's frames are also given as a share of
 # the yardstick's.
 #
+# The screensaver hack (mottlescreen) is measured full screen: with --root
+# on a display of the picture's size, dissolving that picture; its frames go
+# into its window inside the root window, and are counted there.
+#
 # Frames are counted the same way for every program, from the X server's side
 # (bench/damage_count.cpp, the DAMAGE extension on the program's window):
 # nothing runs inside the programs while they are timed. Each program runs
@@ -32,7 +36,7 @@ configure_if_missing build/win32 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 configure_if_missing build/linux -DMOTTLER_PLATFORM=gtk -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DBUILD_TESTING=OFF
 cmake --build build/win32 --target mottler mottler-drawonly -j "$(nproc)" >/dev/null
-cmake --build build/linux --target mottler mottler-drawonly mottle-yardstick mottle-damage-count \
+cmake --build build/linux --target mottler mottler-drawonly mottlescreen mottle-yardstick mottle-damage-count \
   -j "$(nproc)" >/dev/null
 source scripts/wine-env.sh
 mottler_ensure_prefix
@@ -83,14 +87,44 @@ run_one() {
   return 0
 }
 
+# run_saver SIZE: mottlescreen --root on a display of SIZE of its own,
+# dissolving the picture of that size; prints its frames per second ("-"
+# when it shows no window). It runs in a subshell of its caller, so it ends
+# what it started itself.
+run_saver() {
+  local size=$1 root_window hack fps=-
+  end_virtual_display
+  start_virtual_display 150 "$size" >/dev/null
+  root_window=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
+  (headless_gtk_env && exec build/linux/mottlescreen --root --picture "$work/$size/mottle.bmp") \
+    >/dev/null 2>&1 &
+  hack=$!
+  # Its window inside the root window, the picture's size at the top-left.
+  local deadline=$((SECONDS + 60))
+  until xwininfo -root -children | grep -q " ${size}+0+0 " || ((SECONDS >= deadline)); do
+    sleep 0.2
+  done
+  if xwininfo -root -children | grep -q " ${size}+0+0 "; then
+    fps=$(build/linux/mottle-damage-count "$root_window" "${size%x*}" "${size#*x}" "$settle" "$seconds")
+  else
+    echo "mottlescreen showed no window" >&2
+  fi
+  kill "$hack" 2>/dev/null || true
+  wait "$hack" 2>/dev/null || true
+  end_virtual_display
+  echo "$fps"
+}
+
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf (b > 0 ? "%.2f" : "-"), a / b }'; }
 
 cpu=$(lscpu | sed -n 's/^Model name: *//p' | head -n 1)
 echo "== frames per second, $seconds s each after $settle s to settle ($cpu, $(nproc) cores)"
 printf '%-10s %-28s %9s %10s %10s %10s\n' picture program shipped draw-only "/draw-only" "/yardstick"
+declare -A yardsticks=()
 for size in "${sizes[@]}"; do
   declare -A fps=()
   yardstick=$(run_one yardstick mottle-yardstick "$size")
+  yardsticks[$size]=$yardstick
   printf '%-10s %-28s %9s\n' "$size" "yardstick (MIT-SHM, waits)" "$yardstick"
   for kind in linux win32; do
     if [[ $kind == win32 ]]; then
@@ -105,6 +139,10 @@ for size in "${sizes[@]}"; do
   done
   printf '%-10s %-28s %9s\n' "$size" "native / Wine" "$(ratio "${fps[linux]}" "${fps[win32]}")"
 done
+saver_size=1920x1080
+saver=$(run_saver "$saver_size")
+printf '%-10s %-28s %9s %10s %10s %10s\n' "$saver_size" "mottlescreen --root (full)" "$saver" - - \
+  "$(ratio "$saver" "${yardsticks[$saver_size]}")"
 if grep -qs '^enabled' /proc/sys/fs/binfmt_misc/qemu-i386; then
   echo "This machine runs 32-bit programs through QEMU's translator: the Wine figures are the translator's."
 fi

@@ -22,14 +22,16 @@ display=(xvfb openbox wmctrl x11-utils imagemagick fonts-ipafont-gothic)
 # fetch for the Windows benchmark, driving windows by input (xmodmap gives
 # the typed characters keys of their own), and making and checking the
 # Debian package and the installed tree (dpkg-shlibdeps, file, lintian, the
-# desktop entry's and AppStream's validators, man), and the frame benchmark's X
-# extensions (shared memory, DAMAGE).
+# desktop entry's and AppStream's validators, man), the frame benchmark's X
+# extensions (shared memory, DAMAGE), and the screensaver daemon the hack's
+# end-to-end test runs it under (xscreensaver).
 tests=(
   g++ binutils clang libclang-rt-14-dev valgrind
   googletest libgtest-dev libbenchmark-dev dpkg-dev
   xdotool x11-xserver-utils xauth python3
   file lintian desktop-file-utils appstream man-db
   libxext-dev libxdamage-dev
+  xscreensaver
 )
 case ${1:-} in
   run) packages=("${native[@]}" "${display[@]}") ;;

@@ -2,7 +2,7 @@
 # tree, after the install and before the archive is made: turns the installed
 # tree into what Debian's policy asks of a package, as dh_installdocs,
 # dh_installchangelogs and dh_compress would.
-# - the program without the compiler's notes (CPack has stripped it, but
+# - the programs without the compiler's notes (CPack has stripped it, but
 #   plain strip keeps the .comment and .note sections);
 # - the manual page compressed (gzip -9n: no name, no time stamp);
 # - /usr/share/doc/mottler/copyright in the machine-readable format, in place
@@ -22,11 +22,13 @@ function(compress input output)
   file(CHMOD "${output}" PERMISSIONS ${readable})
 endfunction()
 
-execute_process(COMMAND ${CPACK_MOTTLER_STRIP} --remove-section=.comment --remove-section=.note
-                        "${root}/${CPACK_MOTTLER_BINDIR}/mottler" RESULT_VARIABLE status)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "${CPACK_MOTTLER_STRIP} could not strip ${root}/${CPACK_MOTTLER_BINDIR}/mottler")
-endif()
+foreach(program IN LISTS CPACK_MOTTLER_PROGRAMS)
+  execute_process(COMMAND ${CPACK_MOTTLER_STRIP} --remove-section=.comment --remove-section=.note
+                          "${root}/${program}" RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${CPACK_MOTTLER_STRIP} could not strip ${root}/${program}")
+  endif()
+endforeach()
 
 set(manual "${root}/${CPACK_MOTTLER_MANDIR}/man1/mottler.1")
 compress("${manual}" "${manual}.gz")

@@ -3,6 +3,10 @@
 #
 # The tree follows the freedesktop.org and Debian layout under any prefix:
 #   bin/mottler
+#   libexec/xscreensaver/mottlescreen   the screensaver hack, where xscreensaver
+#                                       looks for its hacks
+#   share/xscreensaver/config/mottlescreen.xml   its options in xscreensaver's
+#                                       settings
 #   share/mottler/mottle.bmp            found by the program relative to itself
 #   share/applications/ID.desktop       the menu entry
 #   share/metainfo/ID.metainfo.xml      what software centres show
@@ -27,6 +31,8 @@ set(CMAKE_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # Only the program: the build's other targets (the draw-only variant and the
 # frame counter for scripts/frame-bench.sh, the tests) stay in the build.
 install(TARGETS mottler RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS mottlescreen RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver)
+install(FILES ${packaging}/mottlescreen.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config)
 install(FILES ${PROJECT_SOURCE_DIR}/assets/mottle.bmp DESTINATION ${CMAKE_INSTALL_DATADIR}/mottler)
 install(FILES ${packaging}/${MOTTLER_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${packaging}/${MOTTLER_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -65,7 +71,12 @@ after generation, as fast as the machine allows. The colours creep into one
 another and the picture slowly turns into drifting patches.
 .
 It starts with a bundled picture; a left click opens the file chooser to
-pick another uncompressed 24-bit bitmap.")
+pick another uncompressed 24-bit bitmap.
+.
+The package also holds mottlescreen, a hack for XScreenSaver that lets the
+screen itself dissolve, or a chosen picture.")
+# The hack runs under xscreensaver; the desktop program needs none.
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
 # The libraries the program links (GTK 3 among them), as dpkg-shlibdeps
 # finds them.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
@@ -78,7 +89,7 @@ set(CPACK_PRE_BUILD_SCRIPTS ${packaging}/deb_staging.cmake)
 set(CPACK_MOTTLER_COPYRIGHT ${packaging}/copyright)
 set(CPACK_MOTTLER_CHANGELOG ${PROJECT_BINARY_DIR}/packaging/changelog)
 set(CPACK_MOTTLER_STRIP ${CMAKE_STRIP})
-set(CPACK_MOTTLER_BINDIR ${CMAKE_INSTALL_BINDIR})
+set(CPACK_MOTTLER_PROGRAMS ${CMAKE_INSTALL_BINDIR}/mottler ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver/mottlescreen)
 set(CPACK_MOTTLER_MANDIR ${CMAKE_INSTALL_MANDIR})
 set(CPACK_MOTTLER_DOCDIR ${CMAKE_INSTALL_DOCDIR})
 include(CPack)

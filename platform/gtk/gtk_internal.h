@@ -4,6 +4,7 @@
 #include <gtk/gtk.h>
 
 #include <cstdint>
+#include <string>
 
 #include "platform/winmodel/backend.h"
 
@@ -35,5 +36,40 @@ bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pix
                int pixelHeight, int x, int y, int width, int height);
 // Gives the images back, once the server is done with them.
 void DropShared(SharedImages** kept);
+
+// The command line WinMain is given: the arguments after the program's name
+// joined by one space, each empty one or one holding a space, tab or double
+// quote in double quotes, a `"` in it written `\"`, the backslashes right
+// before a `"` (the closing one too) doubled.
+std::string CommandLine(int count, const char* const* arguments);
+
+// An X window id written in decimal or as 0x hex, not 0 and no larger than
+// an X resource id can be; false for anything else.
+bool ParseWindowId(const char* text, unsigned long* id);
+
+// How an X image holds its pixels; ConvertRows turns its rows into the
+// model's 0x00RRGGBB words, `outStride` words apart; false for a layout it
+// cannot read (colour maps, channels that are not one run of bits).
+struct PixelLayout {
+    int bitsPerPixel;
+    bool mostSignificantFirst;
+    unsigned long redMask, greenMask, blueMask;
+    int bytesPerLine;
+};
+bool ConvertRows(const PixelLayout& layout, const unsigned char* data, int width, int height, std::uint32_t* out,
+                 int outStride);
+
+// Windows made with WS_CHILD (foreign.cpp): X windows with no frame inside a
+// foreign window or one of the program's own, in screen pixels.
+bool IsChildWindow(HWND window);
+bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked);
+void ShowChildWindow(HWND window);
+void PlaceChildWindow(HWND window, int x, int y, int width, int height);
+void DestroyChildWindow(HWND window);
+void PresentChild(HWND window, int x, int y, int width, int height);
+// SM_XVIRTUALSCREEN to SM_CYVIRTUALSCREEN: the root window's rectangle.
+int VirtualScreenMetric(int index);
+// Gives a shown top-level window the cursor ShowSystemCursor chose.
+void FollowCursor(GtkWidget* widget);
 
 }  // namespace gtkside

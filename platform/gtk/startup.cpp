@@ -1,6 +1,9 @@
 // The GUI start-up of the GTK side: opens the display, calls the program's
-// WinMain as Windows does, and ends the process with its result.
+// WinMain as Windows does, with the command line built from the arguments
+// GTK leaves (it takes its own, such as --display), and ends the process
+// with its result.
 #include <cstdio>
+#include <string>
 
 #include "platform/gtk/gtk_internal.h"
 
@@ -18,7 +21,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     static HINSTANCE__ program{0};
-    static char commandLine[] = "";
+    std::string commandLine = gtkside::CommandLine(argc - 1, argv + 1);
     constexpr int kShowDefault = 10;
-    return WinMain(&program, nullptr, commandLine, kShowDefault);
+    return WinMain(&program, nullptr, commandLine.data(), kShowDefault);
 }

@@ -209,7 +209,9 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
 
 namespace gtkside {
 
-GtkWindow* OwnerWidget(HWND window) { return winmodel::IsLive(window) ? GTK_WINDOW(window->side->widget) : nullptr; }
+GtkWindow* OwnerWidget(HWND window) {
+    return winmodel::IsLive(window) && window->side != nullptr ? GTK_WINDOW(window->side->widget) : nullptr;
+}
 
 int LogicalSize(int size, int scale) { return (size + scale - 1) / scale; }
 
@@ -242,7 +244,11 @@ WPARAM VirtualKey(guint keyval) {
 
 namespace winmodel::backend {
 
+// A child window (WS_CHILD) is an X window of its own; see foreign.cpp.
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
+    if ((asked.style & WS_CHILD) != 0) {
+        return gtkside::CreateChildWindow(window, asked);
+    }
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
@@ -270,7 +276,11 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
 
 // Runs GTK's main loop until the window is mapped, or the deadline passes.
 void ShowSystemWindow(HWND window) {
+    if (gtkside::IsChildWindow(window)) {
+        return gtkside::ShowChildWindow(window);
+    }
     gtk_widget_show(window->side->widget);
+    gtkside::FollowCursor(window->side->widget);
     bool late = false;
     const guint timer = g_timeout_add_once(
         kMapDeadlineMs, [](gpointer flag) { *static_cast<bool*>(flag) = true; }, &late);
@@ -285,6 +295,9 @@ void ShowSystemWindow(HWND window) {
 // The outer rectangle asked for becomes the content's size less the frame;
 // the window manager may grant less, which the next configure event reports.
 void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
+    if (gtkside::IsChildWindow(window)) {
+        return gtkside::PlaceChildWindow(window, x, y, width, height);
+    }
     const winmodel::SideWindow& side = *window->side;
     AskClientSize(window, width - side.frameWidth, height - side.frameHeight);
     window->rect = RECT{x, y, x + window->clientWidth + side.frameWidth, y + window->clientHeight + side.frameHeight};
@@ -295,12 +308,18 @@ void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
 
 // Captions are paths in the file system's encoding; GTK shows UTF-8.
 void SetSystemCaption(HWND window, const char* caption) {
+    if (window->side == nullptr) {
+        return;  // a child window shows no caption
+    }
     gchar* shown = g_filename_display_name(caption != nullptr ? caption : "");
     gtk_window_set_title(GTK_WINDOW(window->side->widget), shown);
     g_free(shown);
 }
 
 void DestroySystemWindow(HWND window) {
+    if (gtkside::IsChildWindow(window)) {
+        return gtkside::DestroyChildWindow(window);
+    }
     SideWindow* side = window->side;
     // Before the X window goes: the server still owes word of the last frame.
     gtkside::DropShared(&side->shared);
@@ -310,6 +329,9 @@ void DestroySystemWindow(HWND window) {
 }
 
 void Present(HWND window, int x, int y, int width, int height) {
+    if (gtkside::IsChildWindow(window)) {
+        return gtkside::PresentChild(window, x, y, width, height);
+    }
     SideWindow& side = *window->side;
     GdkWindow* content = side.mapped ? gtk_widget_get_window(side.widget) : nullptr;
     if (content == nullptr) {
@@ -353,6 +375,9 @@ void PumpEvents(bool wait) {
 
 // The full-screen client area: the primary monitor's work area, in screen pixels.
 int ScreenMetric(int index) {
+    if (index != SM_CXFULLSCREEN && index != SM_CYFULLSCREEN) {
+        return gtkside::VirtualScreenMetric(index);
+    }
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display != nullptr ? gdk_display_get_primary_monitor(display) : nullptr;
     monitor = monitor == nullptr && display != nullptr ? gdk_display_get_monitor(display, 0) : monitor;

@@ -37,6 +37,20 @@ struct Simulation {
     std::deque<DialogAnswer> dialogAnswers;
     std::vector<host::OpenDialogCall> dialogCalls;
     std::vector<host::MessageBoxCall> messageBoxCalls;
+    std::map<HWND, std::pair<int, int>> foreignWindows;  // live ones, by handle
+    UINT_PTR nextForeign = 0x7000;
+    RECT virtualScreen{0, 0, 1024, 768};
+    int screenWidth = 0, screenHeight = 0;
+    std::vector<std::uint32_t> screen;
+    bool cursorShown = true;
+    std::deque<int> dialogClicks;
+    struct PendingForeignEnd {
+        HWND foreign;
+        int afterIdlePolls;
+        bool childrenToo;
+    };
+    std::vector<PendingForeignEnd> foreignEnds;
+    std::vector<host::DialogRecord> dialogRecords;
 };
 
 Simulation state;
@@ -67,9 +81,13 @@ void Deliver(const ScheduledInput& input) {
         winmodel::Post(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, where);
     } else if (input.kind == host::InputKind::MouseMove) {
         winmodel::Post(target, WM_MOUSEMOVE, 0, where);
-    } else if (input.kind == host::InputKind::KeyPress) {
-        winmodel::Post(target, WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
+    } else if (input.kind == host::InputKind::KeyPress || input.kind == host::InputKind::SystemKeyPress) {
+        const bool system = input.kind == host::InputKind::SystemKeyPress;
+        winmodel::Post(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
         winmodel::Post(target, WM_KEYUP, static_cast<WPARAM>(input.x), static_cast<LPARAM>(0xC0000001U));
+    } else if (input.kind == host::InputKind::MiddleClick) {
+        winmodel::Post(target, WM_MBUTTONDOWN, 0, where);
+        winmodel::Post(target, WM_MBUTTONUP, 0, where);
     } else {
         winmodel::Post(target, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -110,7 +128,47 @@ void ClearCallLog() { callLog.clear(); }
 
 void ResetWindowing() {
     winmodel::ResetWindows();
+    winmodel::ResetScreenState();
+    winmodel::ClearRegistry();
+    winmodel::ClearResources();
     state = Simulation{};
+}
+
+HWND CreateForeignWindow(int width, int height) {
+    state.nextForeign += 0x10;
+    HWND foreign = reinterpret_cast<HWND>(state.nextForeign);
+    state.foreignWindows[foreign] = {width, height};
+    return foreign;
+}
+
+void DestroyForeignWindow(HWND foreign) {
+    if (state.foreignWindows.erase(foreign) != 0) {
+        winmodel::ForeignWindowGone(foreign);
+    }
+}
+
+void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo) {
+    state.foreignEnds.push_back({foreign, afterIdlePolls, childrenToo});
+}
+
+HWND DesktopHandle() { return reinterpret_cast<HWND>(UINT_PTR{0x10}); }
+
+void SetVirtualScreen(int x, int y, int width, int height) { state.virtualScreen = RECT{x, y, x + width, y + height}; }
+
+void SetScreenImage(int width, int height, const std::vector<std::uint32_t>& pixels) {
+    state.screenWidth = width;
+    state.screenHeight = height;
+    state.screen = pixels;
+    state.screen.resize(static_cast<std::size_t>(width) * height);
+}
+
+bool CursorShown() { return state.cursorShown; }
+
+void ClickDialogItem(int id) { state.dialogClicks.push_back(id); }
+const std::vector<DialogRecord>& DialogRecords() { return state.dialogRecords; }
+
+void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes) {
+    winmodel::RegisterResource(name, type, bytes);
 }
 
 void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
@@ -157,11 +215,13 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
 
 void ShowSystemWindow(HWND) {}
 
-// The client area follows the outer rectangle, less the fixed frame.
+// The client area follows the outer rectangle, less the fixed frame; pop-up
+// and child windows have none.
 void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
     window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, 0)};
-    const int clientWidth = std::max(width - host::kFrameWidth, 0);
-    const int clientHeight = std::max(height - host::kFrameHeight, 0);
+    const bool framed = (state.creations[window].style & (WS_POPUP | WS_CHILD)) == 0;
+    const int clientWidth = std::max(width - (framed ? host::kFrameWidth : 0), 0);
+    const int clientHeight = std::max(height - (framed ? host::kFrameHeight : 0), 0);
     SetClientSize(window, clientWidth, clientHeight, clientWidth, clientHeight);
 }
 
@@ -196,6 +256,11 @@ void Polled(bool found) {
     }
     ++state.stats.emptyPolls;
     ++state.emptyPollsInARow;
+    for (auto& pending : state.foreignEnds) {
+        if (pending.afterIdlePolls-- == 0 && state.foreignWindows.erase(pending.foreign) != 0 && pending.childrenToo) {
+            winmodel::ForeignWindowGone(pending.foreign);
+        }
+    }
     if (!state.input.empty()) {
         --state.input.front().afterIdlePolls;
     } else if (state.emptyPollsInARow >= kPatience) {
@@ -203,11 +268,78 @@ void Polled(bool found) {
     }
 }
 
-// A full-screen client area of 1024 x 737 until a test sets another.
+// A full-screen client area of 1024 x 737 until a test sets another; the
+// virtual screen as set.
 int ScreenMetric(int index) {
     const auto set = state.metrics.find(index);
-    const int otherwise = index == SM_CXFULLSCREEN ? 1024 : index == SM_CYFULLSCREEN ? 737 : 0;
+    const RECT& screen = state.virtualScreen;
+    const int otherwise = index == SM_CXFULLSCREEN       ? 1024
+                          : index == SM_CYFULLSCREEN     ? 737
+                          : index == SM_XVIRTUALSCREEN   ? screen.left
+                          : index == SM_YVIRTUALSCREEN   ? screen.top
+                          : index == SM_CXVIRTUALSCREEN  ? screen.right - screen.left
+                          : index == SM_CYVIRTUALSCREEN  ? screen.bottom - screen.top
+                                                         : 0;
     return set != state.metrics.end() ? set->second : otherwise;
+}
+
+bool ForeignWindowSize(HWND foreign, int* width, int* height) {
+    if (foreign == host::DesktopHandle()) {
+        *width = static_cast<int>(state.virtualScreen.right - state.virtualScreen.left);
+        *height = static_cast<int>(state.virtualScreen.bottom - state.virtualScreen.top);
+        return true;
+    }
+    const auto found = state.foreignWindows.find(foreign);
+    if (found == state.foreignWindows.end()) {
+        return false;
+    }
+    *width = found->second.first;
+    *height = found->second.second;
+    return true;
+}
+
+HWND DesktopWindow() { return host::DesktopHandle(); }
+
+bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels) {
+    if (state.screen.empty()) {
+        return false;
+    }
+    for (long long row = 0; row < height; ++row) {
+        for (long long column = 0; column < width; ++column) {
+            const long long sx = x - state.virtualScreen.left + column;
+            const long long sy = y - state.virtualScreen.top + row;
+            const bool inside = sx >= 0 && sy >= 0 && sx < state.screenWidth && sy < state.screenHeight;
+            pixels[row * width + column] = inside ? state.screen[static_cast<std::size_t>(sy * state.screenWidth + sx)] : 0;
+        }
+    }
+    return true;
+}
+
+void ShowSystemCursor(bool shown) { state.cursorShown = shown; }
+
+// Scripted clicks, one after another; with none left, the dialog is closed,
+// and if it stays open even so, it is ended as cancelled.
+void RunDialog(HWND dialog) {
+    host::DialogRecord record;
+    record.caption = dialog->caption;
+    bool closed = false;
+    while (!winmodel::DialogEnded(dialog)) {
+        PaintWaiting();
+        record.items = winmodel::DialogItems(dialog);
+        if (!state.dialogClicks.empty()) {
+            const int id = state.dialogClicks.front();
+            state.dialogClicks.pop_front();
+            ++record.clicksTaken;
+            winmodel::PressDialogButton(dialog, id);
+        } else if (!closed) {
+            closed = true;
+            Send(dialog, WM_CLOSE, 0, 0);
+        } else {
+            platform::EndDialog(dialog, IDCANCEL);
+        }
+    }
+    record.items = winmodel::DialogItems(dialog);
+    state.dialogRecords.push_back(record);
 }
 
 // The host's display takes bitmaps of any shape that memory holds.

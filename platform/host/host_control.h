@@ -3,6 +3,7 @@
 // inspect the simulated windows, input and dialogs.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,9 @@ const std::vector<std::string>& CallLog();
 void ClearCallLog();
 
 // --- Windows, the message queue and painting ----------------------------------
-// Every window has a fixed frame: its outer rectangle is this much larger than
-// its client area (a border on each side, the caption on top).
+// Every overlapped window has a fixed frame: its outer rectangle is this much
+// larger than its client area (a border on each side, the caption on top).
+// Pop-up and child windows (WS_POPUP, WS_CHILD) have none.
 constexpr int kFrameWidth = 8;
 constexpr int kFrameHeight = 31;
 // What ClientPixel reports for a pixel nothing painted, or outside the client.
@@ -39,7 +41,9 @@ constexpr COLORREF kUnpainted = 0xFFFFFFFF;
 
 // The windowing side as a fresh process finds it: windows (without messages),
 // classes and the brushes they own, the queue and the quit flag, scheduled
-// input, dialog answers and records, metrics and loop statistics.
+// input, dialog answers and records, metrics and loop statistics; and for the
+// screensaver: foreign windows, the screen, the pointer, the registry's store
+// and registered resources.
 void ResetWindowing();
 
 // GetSystemMetrics' answers; a full-screen client of 1024 x 737 until set.
@@ -83,6 +87,8 @@ enum class InputKind {
     RightClick,  // WM_RBUTTONDOWN, WM_RBUTTONUP at client (x, y)
     MouseMove,   // WM_MOUSEMOVE to client (x, y)
     KeyPress,    // WM_KEYDOWN, WM_KEYUP of virtual key x
+    SystemKeyPress,  // WM_SYSKEYDOWN, WM_KEYUP of virtual key x (with Alt held)
+    MiddleClick,     // WM_MBUTTONDOWN, WM_MBUTTONUP at client (x, y)
     Close,       // the close box: WM_SYSCOMMAND SC_CLOSE
 };
 void ScheduleInput(InputKind kind, int x = 0, int y = 0, int afterIdlePolls = 0);
@@ -129,5 +135,44 @@ struct MessageBoxCall {
     UINT type = 0;
 };
 const std::vector<MessageBoxCall>& MessageBoxCalls();
+
+// --- What the screensaver meets: other programs' windows, the screen, the
+// pointer, its dialog, resources --------------------------------------------------
+// A window of another program with a client area of width x height, as the
+// preview box of Windows' settings or an XScreenSaver window is; its handle is
+// one the model did not make. Destroying it destroys the model's windows
+// inside it, as the system does.
+HWND CreateForeignWindow(int width, int height);
+void DestroyForeignWindow(HWND foreign);
+// The same once the program has found its queue empty `afterIdlePolls` times;
+// without `childrenToo` the windows inside it hear nothing (as when the
+// system has not yet told them) and only IsWindow tells that it is gone.
+void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo);
+// The desktop's root window, a foreign window the size of the virtual screen.
+HWND DesktopHandle();
+// The virtual screen: its rectangle (GetSystemMetrics SM_XVIRTUALSCREEN to
+// SM_CYVIRTUALSCREEN; 0, 0, 1024, 768 until set) and what it shows, rows from
+// the top, pixels 0x00RRGGBB. Until an image is set the screen gives none
+// (a capture fails); outside the image it is black.
+void SetVirtualScreen(int x, int y, int width, int height);
+void SetScreenImage(int width, int height, const std::vector<std::uint32_t>& pixels);
+// Is the pointer shown over the program's windows (ShowCursor's count >= 0)?
+bool CursorShown();
+
+// Clicks on the items of the next modal dialog (DialogBoxIndirectParamA), in
+// order, each a click on the item with that id (the OK button is IDOK). With
+// none left and the dialog still open, its cancel (WM_CLOSE) ends it.
+void ClickDialogItem(int id);
+// The last dialog that ran, as it stood when it ended.
+struct DialogRecord {
+    std::string caption;
+    std::vector<winmodel::DialogItem> items;
+    int clicksTaken = 0;
+};
+const std::vector<DialogRecord>& DialogRecords();
+
+// A resource of the program, found by FindResourceA(nullptr or any module,
+// name, type); none until one is registered.
+void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes);
 
 }  // namespace host

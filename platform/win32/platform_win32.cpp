@@ -295,4 +295,74 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
                          caption != nullptr ? wideCaption : nullptr, type);
 }
 
+HDC CreateCompatibleDC(HDC surface) { return ::CreateCompatibleDC(surface); }
+
+BOOL DeleteDC(HDC surface) { return ::DeleteDC(surface); }
+
+HBITMAP CreateDIBSection(HDC surface, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
+                         DWORD offset) {
+    return ::CreateDIBSection(surface, info, usage, bits, section, offset);
+}
+
+HGDIOBJ SelectObject(HDC surface, HGDIOBJ object) { return ::SelectObject(surface, object); }
+
+BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
+            DWORD operation) {
+    return ::BitBlt(target, x, y, width, height, source, sourceX, sourceY, operation);
+}
+
+HWND FindWindowA(LPCSTR className, LPCSTR caption) { return ::FindWindowA(className, caption); }
+
+HWND GetDesktopWindow() { return ::GetDesktopWindow(); }
+
+int ShowCursor(BOOL show) { return ::ShowCursor(show); }
+
+void Sleep(DWORD milliseconds) { ::Sleep(milliseconds); }
+
+DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
+    return ::GetEnvironmentVariableA(name, buffer, size);
+}
+
+HRSRC FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) { return ::FindResourceA(module, name, type); }
+
+HGLOBAL LoadResource(HMODULE module, HRSRC resource) { return ::LoadResource(module, resource); }
+
+LPVOID LockResource(HGLOBAL loaded) { return ::LockResource(loaded); }
+
+DWORD SizeofResource(HMODULE module, HRSRC resource) { return ::SizeofResource(module, resource); }
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+                     SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition) {
+    return ::RegCreateKeyExA(key, subKey, reserved, keyClass, options, access, security, result, disposition);
+}
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD options, REGSAM access, HKEY* result) {
+    return ::RegOpenKeyExA(key, subKey, options, access, result);
+}
+
+LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size) {
+    return ::RegQueryValueExA(key, name, reserved, type, data, size);
+}
+
+LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size) {
+    return ::RegSetValueExA(key, name, reserved, type, data, size);
+}
+
+LONG RegCloseKey(HKEY key) { return ::RegCloseKey(key); }
+
+INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
+                                DLGPROC procedure, LPARAM initParam) {
+    return ::DialogBoxIndirectParamA(instance, dialogTemplate, owner, procedure, initParam);
+}
+
+BOOL EndDialog(HWND dialog, INT_PTR result) { return ::EndDialog(dialog, result); }
+
+BOOL CheckRadioButton(HWND dialog, int firstButton, int lastButton, int checkButton) {
+    return ::CheckRadioButton(dialog, firstButton, lastButton, checkButton);
+}
+
+UINT IsDlgButtonChecked(HWND dialog, int button) { return ::IsDlgButtonChecked(dialog, button); }
+
+BOOL SetDlgItemTextA(HWND dialog, int item, LPCSTR text) { return ::SetDlgItemTextA(dialog, item, text); }
+
 }  // namespace platform

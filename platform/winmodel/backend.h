@@ -43,6 +43,9 @@ HWND DesktopWindow();  // the screen's root window, as a foreign window
 // top, each a 0x00RRGGBB; false when the system gives none.
 bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels);
 void ShowSystemCursor(bool shown);  // over the program's own windows
+// Runs a modal dialog (platform/winmodel/dialog.cpp) until it has ended;
+// only a side that links the dialog manager defines it (the test stand-in).
+void RunDialog(HWND dialog);
 
 // The test stand-in's hooks: its call log (a call's name, then its numbers,
 // or a message as in "DefWindowProcA 0x000F"), the calls it makes fail, the

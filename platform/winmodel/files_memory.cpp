@@ -29,7 +29,7 @@ int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDON
 
 namespace winmodel {
 
-static_assert(sizeof(LiveCounts) == 8 * sizeof(int), "eight counts and nothing between them");
+static_assert(sizeof(LiveCounts) == 10 * sizeof(int), "ten counts and nothing between them");
 bool LiveCounts::operator==(const LiveCounts& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
 
 LiveCounts& Counts() { return counts; }
@@ -43,8 +43,9 @@ using winmodel::backend::Note;
 
 // A bare name is looked for in the working folder, then beside the program,
 // as the Windows open call looks, and last in an installed program's data
-// folder, share/mottler beside its bin/: a program started from a menu (in the
-// home folder) finds its picture under any prefix.
+// folder, share/mottler beside its bin/ (or, for the screensaver hack in
+// libexec/xscreensaver/, two levels up): a program started from a menu (in
+// the home folder) or by xscreensaver finds its picture under any prefix.
 HFILE OpenFile(const char* path, UINT style) {
     Note("OpenFile");
     if (path == nullptr || style != OF_READ) {
@@ -58,6 +59,7 @@ HFILE OpenFile(const char* path, UINT style) {
         const std::string folder = self.substr(0, self.find_last_of('/') + 1);
         file = OpenForReading(folder + path);
         file = file < 0 ? OpenForReading(folder + "../share/mottler/" + path) : file;
+        file = file < 0 ? OpenForReading(folder + "../../share/mottler/" + path) : file;
     }
     if (file < 0) {
         return HFILE_ERROR;

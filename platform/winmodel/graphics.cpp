@@ -110,6 +110,13 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
 
 namespace winmodel {
 
+void KeepBitmap(HBITMAP bitmap) {
+    liveBitmaps.insert(bitmap);
+    ++Counts().bitmaps;
+}
+
+bool IsLiveBitmap(HGDIOBJ object) { return object != nullptr && liveBitmaps.count(object) != 0; }
+
 bool BrushColour(HBRUSH brush, COLORREF* colour) {
     *colour = liveBrushes.count(brush) != 0 ? brush->colour : *colour;
     return liveBrushes.count(brush) != 0;
@@ -149,8 +156,11 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
 
 BOOL DeleteObject(HGDIOBJ object) {
     Note("DeleteObject");
-    if (liveBitmaps.erase(object) != 0) {
+    // A bitmap selected into a memory context stays, as on Windows.
+    if (liveBitmaps.count(object) != 0 && static_cast<HBITMAP>(object)->selections == 0) {
+        liveBitmaps.erase(object);
         std::free(static_cast<HBITMAP>(object)->pixels);
+        std::free(static_cast<HBITMAP>(object)->sectionBits);
         delete static_cast<HBITMAP>(object);
         --winmodel::Counts().bitmaps;
         return TRUE;

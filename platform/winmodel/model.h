@@ -25,6 +25,8 @@ struct LiveCounts {
     int drawingContexts = 0;  // GetDC/BeginPaint without ReleaseDC/EndPaint
     int brushes = 0;          // CreateSolidBrush (a class keeps its brush)
     int windows = 0;          // CreateWindowExA without DestroyWindow
+    int memoryContexts = 0;   // CreateCompatibleDC without DeleteDC
+    int registryKeys = 0;     // RegCreateKeyExA/RegOpenKeyExA without RegCloseKey
     bool operator==(const LiveCounts& other) const;
 };
 LiveCounts& Counts();
@@ -48,18 +50,27 @@ struct HWND__ {
     std::vector<std::uint32_t> pixels;
     bool alive, destroying, needsPaint, needsErase;
     winmodel::SideWindow* side;
+    HWND parent;  // of a WS_CHILD window: a window of the model's, or a foreign one
+    std::string className;
 };
 
 // A drawing context: of a window's client area, or of the screen when
 // `window` is null. `paint` marks one from BeginPaint, given back by EndPaint.
+// A memory context (CreateCompatibleDC) draws into the bitmap selected into it.
 struct HDC__ {
     HWND window;
     bool paint;
+    bool memory = false;
+    HBITMAP selected = nullptr;
 };
 // A device bitmap holds its picture as the display does: in window pixels.
+// A DIB section (CreateDIBSection) holds 24-bit rows the program reads and
+// writes itself, bottom-up, each padded to 4 bytes, in `sectionBits`.
 struct HBITMAP__ {
     long long width, height;
     std::uint32_t* pixels;
+    unsigned char* sectionBits = nullptr;
+    int selections = 0;  // memory contexts it is selected into: it cannot be deleted
 };
 struct HBRUSH__ {
     COLORREF colour;
@@ -74,6 +85,8 @@ bool IsLive(HWND window);
 bool IsLiveContext(HDC surface);  // handed out and not given back?
 bool FindClass(const char* name, WNDCLASSA* found);  // as registered; false for no such class
 bool BrushColour(HBRUSH brush, COLORREF* colour);  // false for no live brush
+void KeepBitmap(HBITMAP bitmap);  // a new bitmap, live until DeleteObject
+bool IsLiveBitmap(HGDIOBJ object);
 
 // Post is what a side's input becomes; Send calls the window procedure at
 // once, as SendMessage does.
@@ -90,6 +103,44 @@ void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.
 std::vector<std::string> FilterStrings(const char* list);
+// Other programs' windows (backend::ForeignWindowSize). The window calls ask
+// through this hook, which the screensaver's calls set when a program links
+// them (platform/winmodel/screen.cpp): the desktop program knows no foreign
+// window, and its sides need not tell of any.
+extern bool (*foreignWindowSize)(HWND foreign, int* width, int* height);
+bool IsForeign(HWND window);  // a live window of another program
+// A side tells that a foreign window is gone: the model's windows inside it
+// are destroyed, as Windows destroys a window's children with it.
+void ForeignWindowGone(HWND foreign);
+// The first live window of the class (any case) and caption (null: any).
+HWND FindLiveWindow(const char* className, const char* caption);
+
+// The program's own resources (FindResourceA): none on the Linux sides unless
+// the test stand-in registers some. Names and types compare as Windows
+// compares them: numbers by value, strings without regard to case.
+void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes);
+void ClearResources();
+
+// The registry's in-memory store, emptied for a fresh process (its open keys
+// forgotten), and the memory contexts and the pointer's count likewise.
+void ClearRegistry();
+void ResetScreenState();
+
+// The dialog manager's model (platform/winmodel/dialog.cpp): what a dialog
+// made from a template holds, and what a user's click on an item does there:
+// an automatic radio button becomes the checked one of its group, then the
+// dialog procedure gets WM_COMMAND BN_CLICKED.
+struct DialogItem {
+    int id;
+    std::string className;  // "BUTTON", "STATIC", ... or the class's ordinal as "#0x0080"
+    std::string text;
+    DWORD style;
+    bool checked;
+};
+std::vector<DialogItem> DialogItems(HWND dialog);  // empty for no open dialog
+bool DialogEnded(HWND dialog);
+void PressDialogButton(HWND dialog, int id);
+
 // For tests: windows (without messages), classes and the brushes they own,
 // contexts, the queue and the quit flag as a fresh process finds them.
 void ResetWindows();

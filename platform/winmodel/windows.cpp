@@ -132,6 +132,33 @@ bool IsLiveContext(HDC surface) {
     return surface != nullptr && std::find(contexts.begin(), contexts.end(), surface) != contexts.end();
 }
 
+bool (*foreignWindowSize)(HWND, int*, int*) = nullptr;
+
+bool IsForeign(HWND window) {
+    int width = 0;
+    int height = 0;
+    const auto ours = [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; };
+    return window != nullptr && foreignWindowSize != nullptr &&
+           std::none_of(state.windows.begin(), state.windows.end(), ours) && foreignWindowSize(window, &width, &height);
+}
+
+void ForeignWindowGone(HWND foreign) {
+    for (std::size_t i = 0; i < state.windows.size(); ++i) {
+        HWND window = state.windows[i].get();
+        if (window->alive && window->parent == foreign) {
+            platform::DestroyWindow(window);
+        }
+    }
+}
+
+HWND FindLiveWindow(const char* className, const char* caption) {
+    const auto found = std::find_if(state.windows.begin(), state.windows.end(), [&](const auto& window) {
+        return window->alive && strcasecmp(window->className.c_str(), className) == 0 &&
+               (caption == nullptr || window->caption == caption);
+    });
+    return found != state.windows.end() ? found->get() : nullptr;
+}
+
 bool FindClass(const char* name, WNDCLASSA* found) {
     const WindowClass* windowClass = FindClassByName(name);
     *found = windowClass != nullptr ? windowClass->record : *found;
@@ -242,7 +269,7 @@ HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWOR
     Note("CreateWindowExA");
     const WindowClass* windowClass = className != nullptr ? FindClassByName(className) : nullptr;
     if (winmodel::backend::Fails(Fault::CreateWindow) || windowClass == nullptr ||
-        (parent != nullptr && !IsLive(parent))) {
+        (parent != nullptr && !IsLive(parent) && !winmodel::IsForeign(parent))) {
         return nullptr;
     }
     auto created = std::make_unique<HWND__>();
@@ -251,6 +278,8 @@ HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWOR
     window->background = windowClass->record.hbrBackground;
     window->caption = caption != nullptr ? caption : "";
     window->alive = true;
+    window->parent = (style & WS_CHILD) != 0 ? parent : nullptr;
+    window->className = windowClass->name;
     CREATESTRUCTA creation{creationData, instance, menu, parent, height, width, y, x, static_cast<LONG>(style),
                            caption,      className, extendedStyle};
     if (!winmodel::backend::CreateSystemWindow(window, creation)) {
@@ -283,6 +312,12 @@ int GetSystemMetrics(int index) {
 
 BOOL GetClientRect(HWND window, RECT* rect) {
     Note("GetClientRect");
+    int width = 0;
+    int height = 0;
+    if (rect != nullptr && winmodel::IsForeign(window) && winmodel::foreignWindowSize(window, &width, &height)) {
+        *rect = RECT{0, 0, width, height};
+        return TRUE;
+    }
     if (!IsLive(window) || rect == nullptr) {
         return FALSE;
     }
@@ -392,7 +427,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
-BOOL IsWindow(HWND window) { return IsLive(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) { return IsLive(window) || winmodel::IsForeign(window) ? TRUE : FALSE; }
 
 BOOL DestroyWindow(HWND window) {
     Note("DestroyWindow");

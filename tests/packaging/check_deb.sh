@@ -4,7 +4,7 @@
 # Checks the Debian package the GTK build makes: its control fields (the
 # libraries dpkg-shlibdeps found, GTK 3 among them; a Japanese font
 # recommended, since the program's message and chooser title are Japanese),
-# its files, owners and modes, the Debian forms of the manual page, copyright
+# its files (the screensaver hack for xscreensaver among them), owners and modes, the Debian forms of the manual page, copyright
 # and changelog, a stripped program, and lintian's verdict: no error and no
 # warning.
 set -uo pipefail
@@ -36,6 +36,8 @@ listing=$(dpkg-deb -c "$deb")
 sizes=(16 22 24 32 48 64 128 256)
 paths=(
   ./usr/bin/mottler
+  ./usr/libexec/xscreensaver/mottlescreen
+  ./usr/share/xscreensaver/config/mottlescreen.xml
   ./usr/share/mottler/mottle.bmp
   "./usr/share/applications/$id.desktop"
   "./usr/share/metainfo/$id.metainfo.xml"
@@ -56,7 +58,7 @@ while read -r mode owner _ _ _ path; do
   [[ $path == ./usr/* ]] || fail "$path is outside /usr"
   case $mode:$path in
     d*) [[ $mode == drwxr-xr-x ]] || fail "folder $path is $mode" ;;
-    *:./usr/bin/mottler) [[ $mode == -rwxr-xr-x ]] || fail "$path is $mode" ;;
+    *:./usr/bin/mottler | *:./usr/libexec/xscreensaver/mottlescreen) [[ $mode == -rwxr-xr-x ]] || fail "$path is $mode" ;;
     *) [[ $mode == -rw-r--r-- ]] || fail "$path is $mode" ;;
   esac
 done < <(grep -Ev '^d.* \./(usr/)?$' <<<"$listing")
@@ -65,8 +67,10 @@ done < <(grep -Ev '^d.* \./(usr/)?$' <<<"$listing")
 tree=$(mktemp -d)
 trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
-file -b "$tree/usr/bin/mottler" | grep -q ', stripped$' ||
-  fail "usr/bin/mottler is not stripped: $(file -b "$tree/usr/bin/mottler")"
+for program in usr/bin/mottler usr/libexec/xscreensaver/mottlescreen; do
+  file -b "$tree/$program" | grep -q ', stripped$' || fail "$program is not stripped: $(file -b "$tree/$program")"
+  ! readelf -S "$tree/$program" | grep -Eq ' \.(comment|note) ' || fail "$program keeps the compiler's notes"
+done
 docs=$tree/usr/share/doc/mottler
 # Machine-readable copyright naming the MIT (Expat) licence for every file.
 grep -qs '^Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/$' "$docs/copyright" ||

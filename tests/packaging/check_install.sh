@@ -3,7 +3,8 @@
 #
 # Installs the GTK build BUILD with cmake --install under OUT/usr and checks
 # the tree as the desktop and a packager see it: exactly the expected files
-# with the expected modes, the program and its picture, icons of the sizes
+# with the expected modes, the program and its picture, the screensaver hack
+# where xscreensaver looks for it with its description, icons of the sizes
 # their folders name, a desktop entry and AppStream metadata that pass their
 # validators and point at what is installed, a manual page man reads without
 # a warning, and one release (version and day) in the metadata, the manual
@@ -26,6 +27,8 @@ fi
 sizes=(16 22 24 32 48 64 128 256)
 expected=(
   bin/mottler
+  libexec/xscreensaver/mottlescreen
+  share/xscreensaver/config/mottlescreen.xml
   "share/applications/$id.desktop"
   share/doc/mottler/LICENSE
   share/man/man1/mottler.1
@@ -45,7 +48,7 @@ fi
 # Directories and the program 0755, every other file 0644.
 while read -r mode path; do
   case $path in
-    */bin/mottler) [[ $mode == 755 ]] || fail "$path has mode $mode, not 755" ;;
+    */bin/mottler | */libexec/xscreensaver/mottlescreen) [[ $mode == 755 ]] || fail "$path has mode $mode, not 755" ;;
     *) [[ $mode == 644 ]] || fail "$path has mode $mode, not 644" ;;
   esac
 done < <(find "$prefix" -type f -printf '%m %p\n')
@@ -53,8 +56,12 @@ while read -r mode path; do
   [[ $mode == 755 ]] || fail "folder $path has mode $mode, not 755"
 done < <(find "$prefix" -type d -printf '%m %p\n')
 
-file -b "$prefix/bin/mottler" | grep -q '^ELF .* executable' ||
-  fail "bin/mottler is not an executable: $(file -b "$prefix/bin/mottler")"
+for program in bin/mottler libexec/xscreensaver/mottlescreen; do
+  file -b "$prefix/$program" | grep -q '^ELF .* executable' ||
+    fail "$program is not an executable: $(file -b "$prefix/$program")"
+done
+cmp -s "$source/packaging/linux/mottlescreen.xml" "$prefix/share/xscreensaver/config/mottlescreen.xml" ||
+  fail "share/xscreensaver/config/mottlescreen.xml is not the hack's description"
 cmp -s "$source/assets/mottle.bmp" "$prefix/share/mottler/mottle.bmp" ||
   fail "share/mottler/mottle.bmp is not the bundled picture"
 cmp -s "$source/LICENSE" "$prefix/share/doc/mottler/LICENSE" ||

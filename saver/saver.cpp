@@ -1,0 +1,252 @@
+#include "saver/saver.h"
+
+#include <cstring>
+#include <ctime>
+
+#include "picture/diffusion.h"
+#include "picture/random_source.h"
+
+SaverState saverState;
+
+namespace {
+
+constexpr int kOwnWidth = 640;
+constexpr int kOwnHeight = 480;
+
+int PointerX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
+int PointerY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
+
+void DrawFrame(HDC surface) {
+    const Picture& picture = saverState.picture;
+    if (!saverState.pictureReady || picture.info == nullptr) {
+        return;
+    }
+    platform::SetDIBitsToDevice(surface, 0, 0, static_cast<DWORD>(picture.width), static_cast<DWORD>(picture.height),
+                                0, 0, 0, static_cast<UINT>(picture.height), picture.bits,
+                                reinterpret_cast<const BITMAPINFO*>(picture.info), DIB_RGB_COLORS);
+}
+
+void ReleaseSaverPicture() {
+    if (saverState.pictureReady) {
+        ReleasePicture(&saverState.picture);
+        saverState.pictureReady = 0;
+    }
+}
+
+void OnPaint(HWND window) {
+    PAINTSTRUCT paint;
+    HDC context = platform::BeginPaint(window, &paint);
+    if (context == nullptr) {
+        platform::ValidateRect(window, nullptr);  // or WM_PAINT comes again at once
+        return;
+    }
+    DrawFrame(context);
+    platform::EndPaint(window, &paint);
+}
+
+void OnDestroy() {
+    ReleaseSaverPicture();
+    platform::PostQuitMessage(0);
+}
+
+// The full-screen saver ends on a move of more than kPointerSlack pixels
+// from where the pointer stood at the first move; that first move (Windows
+// sends some when a window appears under a still pointer) only records.
+void OnMouseMove(HWND window, LPARAM lParam) {
+    if (saverState.kind != SaverKind::FullScreen) {
+        return;
+    }
+    const int x = PointerX(lParam);
+    const int y = PointerY(lParam);
+    if (!saverState.pointerKnown) {
+        saverState.pointerKnown = true;
+        saverState.pointerX = x;
+        saverState.pointerY = y;
+        return;
+    }
+    const int dx = x > saverState.pointerX ? x - saverState.pointerX : saverState.pointerX - x;
+    const int dy = y > saverState.pointerY ? y - saverState.pointerY : saverState.pointerY - y;
+    if (dx > kPointerSlack || dy > kPointerSlack) {
+        platform::DestroyWindow(window);
+    }
+}
+
+// Any key or button ends the full-screen saver; a saver in a window ends
+// only with the window.
+void OnInput(HWND window) {
+    if (saverState.kind == SaverKind::FullScreen) {
+        platform::DestroyWindow(window);
+    }
+}
+
+bool RegisterSaverClass(const char* className) {
+    WNDCLASSA windowClass;
+    std::memset(&windowClass, 0, sizeof windowClass);
+    windowClass.lpfnWndProc = SaverWndProc;
+    windowClass.hInstance = saverState.instance;
+    windowClass.hCursor = saverState.kind == SaverKind::FullScreen ? nullptr : platform::LoadCursorA(nullptr, IDC_ARROW);
+    windowClass.lpszClassName = className;
+    return platform::RegisterClassA(&windowClass) != 0;
+}
+
+// The window's place: the virtual screen, the parent's client area, or a
+// window of its own centred on the screen.
+bool SaverArea(RECT* area) {
+    if (saverState.kind == SaverKind::FullScreen) {
+        const int x = platform::GetSystemMetrics(SM_XVIRTUALSCREEN);
+        const int y = platform::GetSystemMetrics(SM_YVIRTUALSCREEN);
+        *area = RECT{x, y, x + platform::GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                     y + platform::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+        return area->right > area->left && area->bottom > area->top;
+    }
+    if (saverState.kind == SaverKind::Child) {
+        return platform::IsWindow(saverState.parent) && platform::GetClientRect(saverState.parent, area);
+    }
+    const int x = platform::GetSystemMetrics(SM_CXFULLSCREEN) / 2 - kOwnWidth / 2;
+    const int y = platform::GetSystemMetrics(SM_CYFULLSCREEN) / 2 - kOwnHeight / 2;
+    *area = RECT{x, y, x + kOwnWidth, y + kOwnHeight};
+    return true;
+}
+
+bool CreateSaverWindow(const RECT& area) {
+    const int width = area.right - area.left;
+    const int height = area.bottom - area.top;
+    if (saverState.kind == SaverKind::FullScreen) {
+        saverState.window =
+            platform::CreateWindowExA(WS_EX_TOPMOST, kFullScreenClass, "MOTTLER", WS_POPUP | WS_VISIBLE, area.left,
+                                      area.top, width, height, nullptr, nullptr, saverState.instance, nullptr);
+    } else if (saverState.kind == SaverKind::Child) {
+        saverState.window = platform::CreateWindowExA(0, kWindowClass, "MOTTLER", WS_CHILD | WS_VISIBLE, 0, 0, width,
+                                                      height, saverState.parent, nullptr, saverState.instance, nullptr);
+    } else {
+        saverState.window =
+            platform::CreateWindowExA(0, kWindowClass, kOwnCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, area.left,
+                                      area.top, width, height, nullptr, nullptr, saverState.instance, nullptr);
+    }
+    return saverState.window != nullptr;
+}
+
+// The source fitted to the client area the window was given.
+bool FitToWindow(const Source& source) {
+    RECT client{0, 0, 0, 0};
+    if (!platform::GetClientRect(saverState.window, &client) ||
+        !FitPicture(source.image, client.right - client.left, client.bottom - client.top, &saverState.picture)) {
+        return false;
+    }
+    saverState.pictureReady = 1;
+    return true;
+}
+
+int RunSaverLoop() {
+    MSG message;
+    for (;;) {
+        if (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                return static_cast<int>(message.wParam);
+            }
+            platform::TranslateMessage(&message);
+            platform::DispatchMessageA(&message);
+        } else {
+            RunSaverIdlePass();
+        }
+    }
+}
+
+}  // namespace
+
+LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+        case WM_CREATE:
+            saverState.window = window;
+            return 0;
+        case WM_DESTROY:
+            OnDestroy();
+            return 0;
+        case WM_PAINT:
+            OnPaint(window);
+            return 0;
+        case WM_ERASEBKGND:  // the picture covers the whole client area
+            return 1;
+        case WM_CLOSE:
+            platform::DestroyWindow(window);
+            return 0;
+        case WM_MOUSEMOVE:
+            OnMouseMove(window, lParam);
+            return 0;
+        case WM_KEYDOWN:
+        case WM_SYSKEYDOWN:
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            OnInput(window);
+            return saverState.kind == SaverKind::FullScreen ? 0
+                                                            : platform::DefWindowProcA(window, message, wParam, lParam);
+        default:
+            return platform::DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void RunSaverIdlePass() {
+    if (saverState.parent != nullptr && !platform::IsWindow(saverState.parent)) {
+        // The parent went without its windows telling: the saver goes too.
+        if (!platform::DestroyWindow(saverState.window)) {
+            platform::PostQuitMessage(0);
+        }
+        return;
+    }
+    if (!saverState.pictureReady) {
+        platform::WaitMessage();
+        return;
+    }
+    StepPicture(&saverState.picture);
+    HDC context = platform::GetDC(saverState.window);
+    if (context != nullptr) {
+        DrawFrame(context);
+        platform::ReleaseDC(saverState.window, context);
+    }
+    if (saverState.delayMilliseconds > 0) {
+        platform::Sleep(saverState.delayMilliseconds);
+    }
+}
+
+int RunSaver(HINSTANCE instance, const SaverLaunch& launch) {
+    saverState = SaverState{};
+    saverState.instance = instance;
+    saverState.kind = launch.kind;
+    saverState.parent = launch.kind == SaverKind::Child ? launch.parent : nullptr;
+    saverState.delayMilliseconds = launch.delayMilliseconds;
+    if (launch.kind == SaverKind::FullScreen && platform::FindWindowA(kFullScreenClass, nullptr) != nullptr) {
+        return 0;
+    }
+    RECT area;
+    if (!SaverArea(&area)) {
+        return 1;
+    }
+    SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
+    // The screen is read before the saver's window covers it.
+    Source source;
+    if (!ObtainSource(launch.order, &source)) {
+        return 1;
+    }
+    const char* className = launch.kind == SaverKind::FullScreen ? kFullScreenClass : kWindowClass;
+    if (!RegisterSaverClass(className) || !CreateSaverWindow(area)) {
+        ReleaseSource(&source);
+        return 1;
+    }
+    const bool fitted = FitToWindow(source);
+    ReleaseSource(&source);
+    if (!fitted) {
+        platform::DestroyWindow(saverState.window);
+        return 1;
+    }
+    if (launch.kind == SaverKind::FullScreen) {
+        platform::ShowCursor(FALSE);
+        saverState.cursorHidden = true;
+    }
+    const int status = RunSaverLoop();
+    if (saverState.cursorHidden) {
+        platform::ShowCursor(TRUE);
+        saverState.cursorHidden = false;
+    }
+    return status;
+}

@@ -1,0 +1,208 @@
+#include "saver/source.h"
+
+#include <cstring>
+
+#include "picture/bitmap_loader.h"
+
+namespace {
+
+constexpr char kBundledResource[] = "MOTTLE";
+constexpr char kBundledFile[] = "mottle.bmp";
+constexpr std::uint32_t kInfoSize = 40;
+// Sides the saver takes: every screen and preview window is smaller.
+constexpr std::int32_t kLargestSide = 32767;
+
+bool KeepPicture(const Picture& loaded, Source* source) {
+    source->picture = loaded;
+    source->image = SourceImage{loaded.bits, loaded.width, loaded.height};
+    return true;
+}
+
+bool ObtainBlock(std::uint32_t bytes, HGLOBAL* block, std::uint8_t** data) {
+    *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
+    if (*block == nullptr) {
+        return false;
+    }
+    *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
+    return *data != nullptr;
+}
+
+}  // namespace
+
+bool LoadSourceFile(const char* path, Source* source) {
+    if (path == nullptr || path[0] == '\0') {
+        return false;
+    }
+    HDC screen = platform::GetDC(nullptr);
+    Picture loaded;
+    const bool ok = screen != nullptr && LoadPicture(screen, path, &loaded);
+    if (screen != nullptr) {
+        platform::ReleaseDC(nullptr, screen);
+    }
+    return ok && KeepPicture(loaded, source);
+}
+
+bool LoadBundledPicture(HINSTANCE instance, Source* source) {
+    HDC screen = platform::GetDC(nullptr);
+    if (screen == nullptr) {
+        return false;
+    }
+    Picture loaded;
+    bool ok = false;
+    const HRSRC resource = platform::FindResourceA(instance, kBundledResource, RT_RCDATA);
+    if (resource != nullptr) {
+        const HGLOBAL data = platform::LoadResource(instance, resource);
+        const void* bytes = data != nullptr ? platform::LockResource(data) : nullptr;
+        ok = LoadPictureFromMemory(screen, bytes, platform::SizeofResource(instance, resource), &loaded);
+    } else {
+        ok = LoadPicture(screen, kBundledFile, &loaded);
+    }
+    platform::ReleaseDC(nullptr, screen);
+    return ok && KeepPicture(loaded, source);
+}
+
+bool CaptureScreen(Source* source) {
+    const int x = platform::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int y = platform::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = platform::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = platform::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
+        return false;
+    }
+    HDC screen = platform::GetDC(nullptr);
+    if (screen == nullptr) {
+        return false;
+    }
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = kInfoSize;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as the engine's pictures
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    source->memory = platform::CreateCompatibleDC(screen);
+    source->section = source->memory != nullptr
+                          ? platform::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                          : nullptr;
+    source->previous = source->section != nullptr ? platform::SelectObject(source->memory, source->section) : nullptr;
+    const bool copied = source->previous != nullptr && bits != nullptr &&
+                        platform::BitBlt(source->memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    platform::ReleaseDC(nullptr, screen);
+    if (!copied) {
+        ReleaseSource(source);
+        return false;
+    }
+    source->image = SourceImage{static_cast<const std::uint8_t*>(bits), width, height};
+    return true;
+}
+
+bool IsBlank(const SourceImage& image) {
+    const std::uint64_t stride = RowStride(image.width);
+    const std::uint8_t* first = image.bits;
+    for (std::int32_t row = 0; row < image.height; ++row) {
+        const std::uint8_t* line = image.bits + row * stride;
+        for (std::int32_t column = 0; column < image.width; ++column) {
+            if (std::memcmp(line + 3 * column, first, 3) != 0) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+void ReleaseSource(Source* source) {
+    if (source->picture.info != nullptr) {
+        ReleasePicture(&source->picture);
+    }
+    if (source->previous != nullptr) {
+        platform::SelectObject(source->memory, source->previous);
+    }
+    if (source->section != nullptr) {
+        platform::DeleteObject(source->section);
+    }
+    if (source->memory != nullptr) {
+        platform::DeleteDC(source->memory);
+    }
+    *source = Source{};
+}
+
+bool ObtainSource(const SourceOrder& order, Source* source) {
+    *source = Source{};
+    if (order.preferred != nullptr && LoadSourceFile(order.preferred, source)) {
+        return true;
+    }
+    if (CaptureScreen(source)) {
+        if (!IsBlank(source->image)) {
+            return true;
+        }
+        ReleaseSource(source);
+    }
+    return (order.fallback != nullptr && LoadSourceFile(order.fallback, source)) ||
+           LoadBundledPicture(order.instance, source);
+}
+
+bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t height, Picture* fitted) {
+    width = width < 1 ? 1 : width;
+    height = height < 1 ? 1 : height;
+    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || width > kLargestSide ||
+        height > kLargestSide) {
+        return false;
+    }
+    const std::uint64_t dataSize = RowStride(width) * static_cast<std::uint64_t>(height);
+    if (dataSize + kSpareBytes >= (std::uint64_t{1} << 31)) {
+        return false;
+    }
+    Picture fresh;
+    fresh.info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
+    if (fresh.info == nullptr || !ObtainBlock(static_cast<std::uint32_t>(dataSize) + kSpareBytes, &fresh.bitsBlock, &fresh.bits) ||
+        !ObtainBlock(static_cast<std::uint32_t>(dataSize) + kSpareBytes, &fresh.snapshotBlock, &fresh.snapshot)) {
+        ReleasePicture(&fresh);
+        return false;
+    }
+    std::memset(fresh.info, 0, kInfoSize);
+    fresh.info->biSize = kInfoSize;
+    fresh.info->biWidth = width;
+    fresh.info->biHeight = height;
+    fresh.info->biPlanes = 1;
+    fresh.info->biBitCount = 24;
+    fresh.info->biCompression = BI_RGB;
+    fresh.info->biSizeImage = static_cast<DWORD>(dataSize);
+    fresh.width = width;
+    fresh.height = height;
+    fresh.dataSize = static_cast<std::uint32_t>(dataSize);
+
+    // The scaled size: the whole width or the whole height, whichever the
+    // proportions allow, the other side in proportion (at least 1).
+    const std::int64_t sw = image.width;
+    const std::int64_t sh = image.height;
+    std::int64_t fw = width;
+    std::int64_t fh = height;
+    if (sw * height > sh * width) {
+        fh = sh * width / sw;
+    } else {
+        fw = sw * height / sh;
+    }
+    fw = fw < 1 ? 1 : fw;
+    fh = fh < 1 ? 1 : fh;
+    const std::int64_t left = (width - fw) / 2;
+    const std::int64_t top = (height - fh) / 2;
+    const std::uint64_t sourceStride = RowStride(image.width);
+    for (std::int64_t y = 0; y < fh; ++y) {
+        // Each target pixel takes the source pixel under its centre.
+        const std::int64_t sy = (2 * y + 1) * sh / (2 * fh);
+        const std::uint8_t* from = image.bits + (sh - 1 - sy) * sourceStride;
+        std::uint8_t* to = fresh.bits + PixelOffset(fresh, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top + y));
+        if (fw == sw) {
+            std::memcpy(to, from, static_cast<std::size_t>(3 * fw));
+            continue;
+        }
+        for (std::int64_t x = 0; x < fw; ++x) {
+            const std::int64_t sx = (2 * x + 1) * sw / (2 * fw);
+            std::memcpy(to + 3 * x, from + 3 * sx, 3);
+        }
+    }
+    *fitted = fresh;
+    return true;
+}

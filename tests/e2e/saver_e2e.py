@@ -1,0 +1,258 @@
+#!/usr/bin/env python3
+"""End to end with the real xscreensaver daemon: mottlescreen as the one hack
+of an xscreensaver that a plain user runs on a virtual display (the daemon
+starts no hack while it runs as root).
+
+A known picture (four flat colours) is put on the screen first, as the root
+window's background. Then, once xscreensaver is told to blank:
+- mottlescreen runs;
+- the screen shows only the picture's four colours (the step only copies
+  colours, so this holds for as long as the hack dissolves what it found on
+  the screen, and fails for a black screen or the bundled picture), and at
+  first mostly the picture as it was;
+- the screen changes over time inside its outer ring: it dissolves.
+Told to unblank, xscreensaver ends the hack: the process goes.
+
+Every wait polls with a deadline. The daemon runs as the user given, made
+if missing, with a home folder of its own under a temporary folder; when
+this runs as a plain user, as that user. Exits 77 (skipped) only when the
+daemon cannot run here at all.
+
+Usage: saver_e2e.py --exe build/linux/mottlescreen [--out DIR] [--display N]
+                    [--user NAME]
+"""
+import argparse
+import os
+import pwd
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import pictures  # noqa: E402
+from programs import native_environment  # noqa: E402
+from xsession import (Failure, XSession, check, end_pid, free_display,  # noqa: E402
+                      process_gone, wait_for)
+
+SKIPPED = 77
+SCREEN = (640, 480)
+# Deadlines, in seconds: for the daemon to answer, for it to start the hack
+# and the hack to draw, for the dissolve to show, and for the hack to end.
+DAEMON_DEADLINE = 60
+DRAW_DEADLINE = 120
+DISSOLVE_DEADLINE = 120
+END_DEADLINE = 60
+# A pause after every frame (microseconds): at most 50 generations a second,
+# so that the first capture still shows mostly the picture on any machine.
+DELAY = 20000
+PALETTE = pictures.QUADRANT_PALETTES[0]
+
+
+def pattern_rows(width, height):
+    return [[pictures.quadrant_colour(x, y, width, height, 0) for x in range(width)]
+            for y in range(height)]
+
+
+class SaverRun:
+    def __init__(self, args, display, work):
+        self.args = args
+        self.work = work
+        self.log = open(os.path.join(args.out, 'saver-e2e.log'), 'w')
+        self.session = XSession(display, native_environment('en_US.UTF-8'), self.log)
+        self.daemon = None
+        self.user = None
+        self.home = None
+        self.program = None
+
+    # --- the user and the daemon -----------------------------------------
+    def prepare_user(self):
+        """The user the daemon runs as, and its home under the work folder."""
+        if os.geteuid() == 0:
+            name = self.args.user
+            try:
+                pwd.getpwnam(name)
+            except KeyError:
+                subprocess.run(['useradd', '--no-create-home', '--shell', '/usr/sbin/nologin',
+                                name], check=True, stdout=self.log, stderr=self.log)
+            self.user = pwd.getpwnam(name)
+        else:
+            self.user = pwd.getpwuid(os.getuid())
+        self.home = os.path.join(self.work, 'home')
+        os.makedirs(self.home)
+        # The program and its picture where that user can run them.
+        folder = os.path.join(self.work, 'bin')
+        os.makedirs(folder)
+        self.program = os.path.join(folder, 'mottlescreen')
+        shutil.copy2(self.args.exe, self.program)
+        for path in (self.work, folder, self.program):
+            os.chmod(path, 0o755)
+        with open(os.path.join(self.home, '.xscreensaver'), 'w') as settings:
+            settings.write(
+                'mode: one\nselected: 0\nsplash: False\nlock: False\nfade: False\n'
+                'unfade: False\ntimeout: 1:00:00\ncycle: 0:00:00\ncaptureStderr: False\n'
+                'grabDesktopImages: True\ndpmsEnabled: False\n'
+                f'programs: {self.program} --root --delay {DELAY}\n')
+        for root, folders, files in os.walk(self.home):
+            for name in [root] + [os.path.join(root, f) for f in folders + files]:
+                os.chown(name, self.user.pw_uid, self.user.pw_gid)
+
+    def as_user(self, command, **extra):
+        env = dict(self.session.env, HOME=self.home, USER=self.user.pw_name,
+                   LOGNAME=self.user.pw_name)
+        if os.geteuid() == 0:
+            extra.update(user=self.user.pw_uid, group=self.user.pw_gid, extra_groups=[])
+        return subprocess.Popen(command, env=env, cwd=self.home, stdin=subprocess.DEVNULL,
+                                stdout=self.log, stderr=self.log, **extra)
+
+    def command(self, *words):
+        """xscreensaver-command as the user; its exit status."""
+        process = self.as_user(['xscreensaver-command', *words])
+        try:
+            return process.wait(timeout=DAEMON_DEADLINE)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+            return None
+
+    def start_daemon(self):
+        self.session.x_tool('xhost', f'+SI:localuser:{self.user.pw_name}')
+        self.daemon = self.as_user(['xscreensaver', '-no-splash', '-verbose'],
+                                   start_new_session=True)
+        try:
+            wait_for('the xscreensaver daemon to answer',
+                     lambda: self.daemon.poll() is None and self.command('-time') == 0,
+                     DAEMON_DEADLINE, interval=0.5)
+        except Failure:
+            if self.daemon.poll() is not None:
+                return False  # it could not run at all
+            raise
+        return True
+
+    # --- what is on the screen --------------------------------------------
+    def hacks(self):
+        """Process ids of the copy of mottlescreen this run installed."""
+        found = []
+        for entry in os.listdir('/proc'):
+            if entry.isdigit():
+                try:
+                    if os.readlink(f'/proc/{entry}/exe') == self.program and \
+                            not process_gone(int(entry)):
+                        found.append(int(entry))
+                except OSError:
+                    pass
+        return found
+
+    def screen(self, name):
+        """The whole screen, as rows of (r, g, b), kept as name.png."""
+        path = os.path.join(self.args.out, name + '.png')
+        check(self.session.x_tool('import', '-window', 'root', path).returncode == 0,
+              f'capture {name} failed')
+        raw = subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
+                             check=True).stdout
+        width, height = SCREEN
+        check(len(raw) == width * height * 3, f'capture {name}: unexpected size')
+        return [[tuple(raw[(y * width + x) * 3:(y * width + x) * 3 + 3]) for x in range(width)]
+                for y in range(height)]
+
+
+def inner(rows):
+    return [pixel for row in rows[1:-1] for pixel in row[1:-1]]
+
+
+def differing(a, b):
+    return sum(1 for x, y in zip(inner(a), inner(b)) if x != y)
+
+
+def run(args, work):
+    width, height = SCREEN
+    run = SaverRun(args, free_display(args.display), work)
+    try:
+        run.prepare_user()
+        run.session.start(SCREEN)
+        picture = os.path.join(work, 'pattern.bmp')
+        pattern = pattern_rows(width, height)
+        pictures.write_bmp(picture, pattern)
+        run.session.x_tool('display', '-window', 'root', picture)
+        wait_for('the picture on the screen', lambda: run.screen('before') == pattern,
+                 DAEMON_DEADLINE, interval=1)
+        if not run.start_daemon():
+            print(f'SKIP e2e_saver: xscreensaver ended at start (status {run.daemon.poll()}); '
+                  f'see {run.log.name}')
+            return SKIPPED
+
+        check(run.command('-activate') == 0, 'xscreensaver-command -activate failed')
+        wait_for('mottlescreen to run', run.hacks, DRAW_DEADLINE)
+        palette = set(PALETTE)
+
+        # Drawn: only the picture's colours, most pixels where they were.
+        def first_frame():
+            shown = run.screen('saver-first')
+            return shown if set(inner(shown)) <= palette else None
+        first = wait_for('the screen to show only the picture\'s colours', first_frame,
+                         DRAW_DEADLINE, interval=1)
+        changed = differing(first, pattern)
+        check(changed < len(inner(pattern)) // 2,
+              f'{changed} pixels differ from the picture at first: not what was on the screen')
+
+        def dissolved():
+            shown = run.screen('saver-later')
+            check(set(inner(shown)) <= palette, 'the screen shows colours the picture has not')
+            return differing(shown, first) >= 200
+        wait_for('the screen to dissolve', dissolved, DISSOLVE_DEADLINE, interval=1)
+        check(run.hacks(), 'mottlescreen ended while the screen was blanked')
+
+        hack_ids = run.hacks()
+        check(run.command('-deactivate') == 0, 'xscreensaver-command -deactivate failed')
+        wait_for('mottlescreen to end', lambda: all(process_gone(pid) for pid in hack_ids),
+                 END_DEADLINE)
+        check(run.daemon.poll() is None, 'the daemon ended')
+        return 0
+    except Failure as failure:
+        print(f'FAIL e2e_saver: {failure}')
+        run.session.record(args.out)
+        return 1
+    finally:
+        for pid in run.hacks():
+            end_pid(pid)
+        if run.daemon is not None and run.daemon.poll() is None:
+            run.daemon.send_signal(signal.SIGTERM)
+            try:
+                run.daemon.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                run.daemon.kill()
+                run.daemon.wait()
+        run.session.stop()
+        run.log.close()
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument('--exe', required=True)
+    parser.add_argument('--out', default=None)
+    parser.add_argument('--display', type=int, default=70)
+    parser.add_argument('--user', default='mottlertest')
+    args = parser.parse_args()
+    args.exe = os.path.abspath(args.exe)
+    args.out = os.path.abspath(args.out or os.path.join(os.path.dirname(args.exe),
+                                                        'e2e-captures', 'saver'))
+    os.makedirs(args.out, exist_ok=True)
+    signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
+    if shutil.which('xscreensaver') is None or shutil.which('xscreensaver-command') is None:
+        print('SKIP e2e_saver: xscreensaver is not installed (scripts/install-deps.sh test)')
+        return SKIPPED
+    started = time.monotonic()
+    with tempfile.TemporaryDirectory(prefix='mottler-saver-') as work:
+        status = run(args, work)
+    verdict = {0: 'PASS', SKIPPED: 'SKIP'}.get(status, 'FAIL')
+    line = f'{verdict} e2e_saver under xscreensaver ({time.monotonic() - started:.0f} s)'
+    print(line)
+    with open(os.path.join(args.out, 'summary.txt'), 'w') as summary:
+        summary.write(line + '\n')
+    return status
+
+
+if __name__ == '__main__':
+    sys.exit(main())
