@@ -46,15 +46,18 @@ def forget_dialog_folders(prefix):
     """Removes the open-file dialog's memory of the folders it was last used
     in (kept per program name in the prefix's user registry), so that every
     scenario's dialog starts in the program's own folder whatever an earlier
-    scenario or run did. Wine's processes of the prefix must not be running."""
+    scenario or run did, and the screensaver's setting, so that every
+    scenario starts with none. Wine's processes of the prefix must not be
+    running."""
     path = os.path.join(prefix, 'user.reg')
     with open(path, encoding='utf-8', errors='surrogateescape') as registry:
         lines = registry.read().split('\n')
     kept, skipping = [], False
     for line in lines:
         if line.startswith('['):
-            skipping = line.startswith(
-                '[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\ComDlg32')
+            skipping = line.startswith((
+                '[Software\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Explorer\\\\ComDlg32',
+                '[Software\\\\MOTTLER'))
         if not skipping:
             kept.append(line)
     with open(path, 'w', encoding='utf-8', errors='surrogateescape') as registry:
@@ -94,11 +97,12 @@ class Program:
             subprocess.run(['wineserver', '--wait'], env=self.env, timeout=WINDOW_DEADLINE)
             forget_dialog_folders(self.env['WINEPREFIX'])
 
-    def start(self, folder, cwd=None):
-        """Copies the program into folder and starts it there (or in cwd)."""
+    def start(self, folder, cwd=None, args=()):
+        """Copies the program into folder and starts it there (or in cwd),
+        with the given arguments."""
         exe = os.path.join(folder, os.path.basename(self.exe))
         shutil.copy(self.exe, exe)
-        command = [exe] if self.native else ['wine', exe]
+        command = [exe, *args] if self.native else ['wine', exe, *args]
         self.process = subprocess.Popen(command, cwd=cwd or folder, env=self.env,
                                         stdout=self.log, stderr=self.log)
 

@@ -17,9 +17,14 @@ The parts: xsession.py (the X session), programs.py (starting the program
 natively or under Wine), session.py (one scenario's world), scenarios.py
 (what is checked), pictures.py (the test pictures).
 
+The screensaver mottler.scr has scenarios of its own (saver_scenarios.py),
+which end the program themselves, as a user ends a saver; --helper names
+the stand-in for the settings' preview box its /p scenario needs.
+
 Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
                   [--locale LANG] [--only NAME ...]
        run_e2e.py --native --exe build/linux/mottler [...]
+       run_e2e.py --exe build/win32/mottler.scr --helper build/win32/tests/preview-parent.exe
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
 import argparse
@@ -31,20 +36,23 @@ import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from programs import native_environment, wine_environment  # noqa: E402
+from saver_scenarios import SAVER_SCENARIOS  # noqa: E402
 from scenarios import SCENARIOS  # noqa: E402
-from session import Session  # noqa: E402
+from session import SCREEN, Session  # noqa: E402
 from xsession import Failure, check, free_display  # noqa: E402
 
 
 def run_scenario(scenario, display, args, env):
     session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
+    session.helper = args.helper
     started = time.monotonic()
     error = None
     try:
-        session.start_display()
+        session.start_display(getattr(scenario, 'screen', SCREEN))
         scenario(session)
-        status = session.close_program()
-        check(status == 0, f'exit status {status} after closing the window')
+        if not getattr(scenario, 'ends_itself', False):
+            status = session.close_program()
+            check(status == 0, f'exit status {status} after closing the window')
     except Failure as failure:
         error = str(failure)
     except Exception:  # a fault of the harness itself is a failure too
@@ -67,6 +75,8 @@ def main():
     parser.add_argument('--locale', default=None,
                         help='LANG for Wine (default: the one scripts/wine-env.sh sets)')
     parser.add_argument('--only', nargs='*', default=None)
+    parser.add_argument('--helper', default=None,
+                        help="the preview box's stand-in, for mottler.scr's scenarios")
     args = parser.parse_args()
     args.exe = os.path.abspath(args.exe)
     args.out = os.path.abspath(args.out or os.path.join(os.path.dirname(args.exe),
@@ -80,7 +90,10 @@ def main():
         env = wine_environment()
         if args.locale:
             env['LANG'] = args.locale
-    chosen = [s for s in SCENARIOS if (args.only is None or s.__name__ in args.only) and
+    if args.helper:
+        args.helper = os.path.abspath(args.helper)
+    listed = SAVER_SCENARIOS if args.exe.lower().endswith('.scr') else SCENARIOS
+    chosen = [s for s in listed if (args.only is None or s.__name__ in args.only) and
               (args.native or not getattr(s, 'native_only', False))]
     passed = failed = 0
     summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')

@@ -51,13 +51,13 @@ class Session:
     def x_tool(self, *command, **options):
         return self.x.x_tool(*command, **options)
 
-    def start_display(self):
+    def start_display(self, size=SCREEN):
         self.app.prepare()
-        self.x.start(SCREEN)
+        self.x.start(size)
         self.x.bind_keys(UNICODE_NAME)
 
-    def start_program(self, cwd=None):
-        self.app.start(self.work, cwd)
+    def start_program(self, cwd=None, args=()):
+        self.app.start(self.work, cwd, args)
 
     def typed(self, path):
         """A path as the program's dialog takes it and its caption shows it."""

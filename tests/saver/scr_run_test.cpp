@@ -80,14 +80,17 @@ TEST_F(FullScreenTest, SmallMovesDoNotEndItLargeOnesDo) {
         int x1, y1, x2, y2;
         bool ends;
     };
-    // The first move only records where the pointer stands, however far.
+    // The first move only records where the pointer stands, however far
+    // from anything: alone (x2 < 0) it ends nothing.
     const Case cases[] = {{10, 10, 12, 12, false}, {10, 10, 14, 6, false}, {10, 10, 15, 10, true},
-                          {10, 10, 10, 5, true},   {500, 300, 500, 300, false}};
+                          {10, 10, 10, 5, true},   {500, 300, -1, -1, false}, {500, 300, 494, 300, true}};
     for (const Case& c : cases) {
         host::ResetWindowing();
         SetScreen(0, 0, 16, 12);
         host::ScheduleInput(host::InputKind::MouseMove, c.x1, c.y1, 2);
-        host::ScheduleInput(host::InputKind::MouseMove, c.x2, c.y2, 2);
+        if (c.x2 >= 0) {
+            host::ScheduleInput(host::InputKind::MouseMove, c.x2, c.y2, 2);
+        }
         EXPECT_EQ(RunScr("/s"), 0);
         EXPECT_EQ(EndedByHost(), !c.ends) << c.x1 << "," << c.y1 << " -> " << c.x2 << "," << c.y2;
     }
