@@ -324,7 +324,7 @@ void RunDialog(HWND dialog) {
     record.caption = dialog->caption;
     bool closed = false;
     while (!winmodel::DialogEnded(dialog)) {
-        PaintWaiting();
+        winmodel::PaintWaiting();
         record.items = winmodel::DialogItems(dialog);
         if (!state.dialogClicks.empty()) {
             const int id = state.dialogClicks.front();

@@ -98,7 +98,8 @@ void Invalidate(HWND window);
 // is drawn at the top-left, the rest unpainted. True when a size changed.
 bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixelHeight);
 // A modal loop of the system: runs its events until `*done`, sending the
-// paints that fall due before each wait.
+// paints that fall due (PaintWaiting) before each wait.
+void PaintWaiting();
 void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.

@@ -98,14 +98,6 @@ void Validate(HWND window) {
     window->needsErase = false;
 }
 
-// Sends the paints that fall due, as a modal loop does before each wait.
-void PaintWaiting() {
-    for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
-        winmodel::Send(window, WM_PAINT, 0, 0);
-        Validate(window);  // if the procedure did not, as Windows does, so that the loop moves on
-    }
-}
-
 HDC NewContext(HWND window, bool paint) {
     state.contexts.push_back(new HDC__{window, paint});
     ++winmodel::Counts().drawingContexts;
@@ -226,6 +218,14 @@ void ResetWindows() {
     }
     Counts().windows = 0;
     state = Windowing{};
+}
+
+// Sends the paints that fall due, as a modal loop does before each wait.
+void PaintWaiting() {
+    for (HWND window = WindowNeedingPaint(nullptr); window != nullptr; window = WindowNeedingPaint(nullptr)) {
+        winmodel::Send(window, WM_PAINT, 0, 0);
+        Validate(window);  // if the procedure did not, as Windows does, so that the loop moves on
+    }
 }
 
 void RunModal(const bool* done) {
@@ -515,7 +515,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
         (request->hwndOwner != nullptr && !IsLive(request->hwndOwner))) {
         return FALSE;
     }
-    PaintWaiting();
+    winmodel::PaintWaiting();
     std::string path;
     if (!winmodel::backend::RunOpenDialog(*request, &path) || request->lpstrFile == nullptr) {
         return FALSE;
@@ -539,7 +539,7 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     if (owner != nullptr && !IsLive(owner)) {
         return 0;
     }
-    PaintWaiting();
+    winmodel::PaintWaiting();
     winmodel::backend::RunMessageBox(owner, text, caption, type);
     return IDOK;
 }

@@ -32,7 +32,7 @@ TEST_F(FullScreenTest, CoversTheVirtualScreenOnTopWithoutThePointer) {
     EXPECT_EQ(created.y, 8);
     EXPECT_EQ(created.width, 48);
     EXPECT_EQ(created.height, 24);
-    EXPECT_FALSE(host::IsLiveWindow(window));
+    EXPECT_FALSE(winmodel::IsLive(window));
     EXPECT_TRUE(host::CursorShown());  // shown again at the end
 }
 
@@ -175,7 +175,7 @@ TEST_F(PreviewTest, EndsWhenTheParentGoesWithoutTellingIt) {
     host::DestroyForeignWindowAfter(parent, 10, false);
     EXPECT_EQ(RunScr("/p:" + NumberOf(parent)), 0);
     EXPECT_FALSE(EndedByHost());
-    EXPECT_FALSE(host::IsLiveWindow(LastWindowOf(kWindowClass)));
+    EXPECT_FALSE(winmodel::IsLive(LastWindowOf(kWindowClass)));
 }
 
 TEST_F(PreviewTest, RunsBesideAFullScreenSaver) {

@@ -118,7 +118,7 @@ TEST_F(FitTest, RefusesWhatCannotBeHeld) {
     Picture fitted;
     EXPECT_FALSE(FitPicture(source.image, 40000, 10, &fitted));
     EXPECT_FALSE(FitPicture(SourceImage{}, 10, 10, &fitted));
-    host::FailGlobalAllocAfter(1);  // the second block fails: the first goes back
+    host::FailAfter(host::Fault::GlobalAlloc, 1);  // the second block fails: the first goes back
     EXPECT_FALSE(FitPicture(source.image, 10, 10, &fitted));
     host::ClearFaults();
     EXPECT_EQ(fitted.info, nullptr);
@@ -161,9 +161,9 @@ TEST_F(SourceTest, ACaptureFailsWithoutTheScreenOrItsBitmap) {
     Source source;
     EXPECT_FALSE(CaptureScreen(&source));  // the system gives no pixels
     SetScreen(0, 0, 8, 8);
-    host::RefuseBitmaps(true);
+    host::FailAfter(host::Fault::Bitmap, 0);
     EXPECT_FALSE(CaptureScreen(&source));
-    host::RefuseBitmaps(false);
+    host::FailAfter(host::Fault::Bitmap, -1);
     host::SetVirtualScreen(0, 0, 0, 8);
     EXPECT_FALSE(CaptureScreen(&source));
 }
