@@ -28,6 +28,7 @@ struct LiveCounts {
     int memoryContexts = 0;   // CreateCompatibleDC without DeleteDC
     int registryKeys = 0;     // RegCreateKeyExA/RegOpenKeyExA without RegCloseKey
     bool operator==(const LiveCounts& other) const;
+    bool operator!=(const LiveCounts& other) const { return !(*this == other); }
 };
 LiveCounts& Counts();
 
