@@ -62,16 +62,6 @@ void KeepHeader(const BITMAPINFOHEADER& info, std::uint32_t dataSize, Picture* f
     fresh->dataSize = dataSize;
 }
 
-// Obtains one zero-filled pixel block and locks it in place.
-bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data) {
-    *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize + kSpareBytes);
-    if (*block == nullptr) {
-        return false;
-    }
-    *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
-    return *data != nullptr;
-}
-
 // Reads the headers and the pixel data of an open file into `fresh`. Whatever
 // the file does not supply stays zero. On failure `fresh` holds what was
 // obtained so far, for the caller to give back.

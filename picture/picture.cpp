@@ -16,6 +16,15 @@ void ReleaseBlock(HGLOBAL* block, std::uint8_t** data) {
 
 }  // namespace
 
+bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data) {
+    *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize + kSpareBytes);
+    if (*block == nullptr) {
+        return false;
+    }
+    *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
+    return *data != nullptr;
+}
+
 void ReleasePicture(Picture* picture) {
     if (picture->deviceBitmap != nullptr) {
         platform::DeleteObject(picture->deviceBitmap);

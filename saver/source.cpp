@@ -18,15 +18,6 @@ bool KeepPicture(const Picture& loaded, Source* source) {
     return true;
 }
 
-bool ObtainBlock(std::uint32_t bytes, HGLOBAL* block, std::uint8_t** data) {
-    *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, bytes);
-    if (*block == nullptr) {
-        return false;
-    }
-    *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
-    return *data != nullptr;
-}
-
 }  // namespace
 
 bool LoadSourceFile(const char* path, Source* source) {
@@ -156,8 +147,8 @@ bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t heigh
     }
     Picture fresh;
     fresh.info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
-    if (fresh.info == nullptr || !ObtainBlock(static_cast<std::uint32_t>(dataSize) + kSpareBytes, &fresh.bitsBlock, &fresh.bits) ||
-        !ObtainBlock(static_cast<std::uint32_t>(dataSize) + kSpareBytes, &fresh.snapshotBlock, &fresh.snapshot)) {
+    if (fresh.info == nullptr || !ObtainPixelBlock(static_cast<std::uint32_t>(dataSize), &fresh.bitsBlock, &fresh.bits) ||
+        !ObtainPixelBlock(static_cast<std::uint32_t>(dataSize), &fresh.snapshotBlock, &fresh.snapshot)) {
         ReleasePicture(&fresh);
         return false;
     }
