@@ -1,10 +1,5 @@
 #include "saver_fixture.h"
 
-#include <unistd.h>
-
-#include <cstdio>
-#include <cstdlib>
-
 #include "tools/bitmap_writer.h"
 
 namespace {
@@ -63,13 +58,7 @@ HINSTANCE TestInstance() { return reinterpret_cast<HINSTANCE>(static_cast<std::u
 
 void SaverTest::SetUp() {
     ResetProcess();
-    char pattern[] = "/tmp/mottler-saver-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    char current[4096];
-    ASSERT_NE(getcwd(current, sizeof current), nullptr);
-    previousFolder_ = current;
-    ASSERT_EQ(chdir(folder_.c_str()), 0);
+    EnterFolder("mottler-saver");
 }
 
 // Whatever the test ran has given back all it took: windows, contexts,
@@ -81,26 +70,7 @@ void SaverTest::TearDown() {
     }
     EXPECT_TRUE(host::CurrentCounts() == host::LiveCounts{});
     ResetProcess();
-    if (!previousFolder_.empty()) {
-        EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
-    }
-    if (!folder_.empty()) {
-        const std::string remove = "rm -rf '" + folder_ + "'";
-        EXPECT_EQ(std::system(remove.c_str()), 0);
-    }
-}
-
-std::string SaverTest::WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
-    const std::string path = folder_ + "/" + name;
-    FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr);
-    if (file != nullptr) {
-        if (!bytes.empty()) {
-            std::fwrite(bytes.data(), 1, bytes.size(), file);
-        }
-        std::fclose(file);
-    }
-    return path;
+    LeaveFolder();
 }
 
 void SaverTest::SetScreen(int x, int y, int width, int height, int salt) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_test.h"
 #include "platform/host/host_control.h"
 #include "saver/saver.h"
 
@@ -21,20 +22,16 @@ std::vector<std::uint32_t> ScreenImage(int width, int height, int salt = 0);
 
 HINSTANCE TestInstance();
 
-class SaverTest : public ::testing::Test {
+class SaverTest : public FolderTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    std::string WriteFile(const std::string& name, const std::vector<unsigned char>& bytes);
     // The virtual screen at (x, y), width x height, showing ScreenImage(salt).
     void SetScreen(int x, int y, int width, int height, int salt = 0);
     // The last window of the class, and its client pixel as 0x00RRGGBB.
     static HWND LastWindowOf(const std::string& className);
     static std::uint32_t ShownPixel(HWND window, int x, int y);
-
-    std::string folder_;
-    std::string previousFolder_;
 };
 
 // Byte (x, y) of a picture as 0x00RRGGBB, y from the top.

@@ -1,10 +1,6 @@
 #include "shell_fixture.h"
 
-#include <unistd.h>
-
 #include <algorithm>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "picture/picture.h"
@@ -66,13 +62,7 @@ std::vector<unsigned char> BitmapFile(int width, int height, int bitCount) {
 
 void ShellTest::SetUp() {
     ResetProcess();
-    char pattern[] = "/tmp/mottler-shell-XXXXXX";
-    ASSERT_NE(mkdtemp(pattern), nullptr);
-    folder_ = pattern;
-    char current[4096];
-    ASSERT_NE(getcwd(current, sizeof current), nullptr);
-    previousFolder_ = current;
-    ASSERT_EQ(chdir(folder_.c_str()), 0);
+    EnterFolder("mottler-shell");
 }
 
 void ShellTest::TearDown() {
@@ -80,24 +70,7 @@ void ShellTest::TearDown() {
     // Everything the program took has been given back, the class's brush
     // with the class.
     EXPECT_TRUE(host::CurrentCounts() == host::LiveCounts{});
-    if (!previousFolder_.empty()) {
-        EXPECT_EQ(chdir(previousFolder_.c_str()), 0);
-    }
-    if (!folder_.empty()) {
-        const std::string remove = "rm -rf '" + folder_ + "'";
-        EXPECT_EQ(std::system(remove.c_str()), 0);
-    }
-}
-
-std::string ShellTest::WriteFile(const std::string& name, const std::vector<unsigned char>& bytes) {
-    const std::string path = folder_ + "/" + name;
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    EXPECT_NE(file, nullptr);
-    if (file != nullptr) {
-        EXPECT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-        std::fclose(file);
-    }
-    return path;
+    LeaveFolder();
 }
 
 std::string ShellTest::WriteDefaultPicture(int width, int height) {

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "folder_test.h"
 #include "platform/host/host_control.h"
 #include "shell/app_state.h"
 
@@ -19,13 +20,11 @@ COLORREF TestColour(int x, int y);
 // laid out at 24 bits, which is all the loader needs to refuse other depths).
 std::vector<unsigned char> BitmapFile(int width, int height, int bitCount = 24);
 
-class ShellTest : public ::testing::Test {
+class ShellTest : public FolderTest {
 protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Writes `bytes` to `name` in the test's folder; returns the full path.
-    std::string WriteFile(const std::string& name, const std::vector<unsigned char>& bytes);
     // Puts a 24-bit "mottle.bmp" of width x height into the test's folder,
     // which is the current folder during each test.
     std::string WriteDefaultPicture(int width, int height);
@@ -42,9 +41,6 @@ protected:
     static bool ClientShowsPicture();
     // The current picture's pixel (x, y) as 0x00BBGGRR.
     static COLORREF PicturePixel(int x, int y);
-
-    std::string folder_;
-    std::string previousFolder_;
 };
 
 // The shell's own texts, as the bytes the platform must receive.
