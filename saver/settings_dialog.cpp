@@ -21,7 +21,7 @@ constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kStaticClass = 0x0082;
 constexpr DWORD kItemStyle = WS_CHILD | WS_VISIBLE;
 
-struct ItemSpec {
+struct ItemLayout {
     DWORD style;
     short x, y, cx, cy;
     WORD id;
@@ -30,7 +30,7 @@ struct ItemSpec {
 };
 
 // In dialog units.
-const ItemSpec kItems[] = {
+const ItemLayout kItems[] = {
     {BS_AUTORADIOBUTTON | WS_GROUP | WS_TABSTOP, 10, 10, 120, 12, kScreenRadio, kButtonClass, "The screen"},
     {BS_AUTORADIOBUTTON, 10, 26, 56, 12, kPictureRadio, kButtonClass, "A picture:"},
     {SS_LEFT | SS_PATHELLIPSIS | WS_GROUP, 68, 28, 150, 10, kPicturePath, kStaticClass, kNoPicture},
@@ -117,15 +117,15 @@ std::vector<DWORD> BuildSettingsTemplate() {
     words.push_back(0);  // no menu
     words.push_back(0);  // the dialog class
     PutText(&words, kCaption);
-    for (const ItemSpec& spec : kItems) {
+    for (const ItemLayout& layout : kItems) {
         if (words.size() % 2 != 0) {
             words.push_back(0);  // to a 4-byte boundary
         }
-        DLGITEMTEMPLATE item{spec.style | kItemStyle, 0, spec.x, spec.y, spec.cx, spec.cy, spec.id};
+        DLGITEMTEMPLATE item{layout.style | kItemStyle, 0, layout.x, layout.y, layout.cx, layout.cy, layout.id};
         PutRecord(&words, &item, sizeof item);
         words.push_back(0xFFFF);
-        words.push_back(spec.classOrdinal);
-        PutText(&words, spec.text);
+        words.push_back(layout.classOrdinal);
+        PutText(&words, layout.text);
         words.push_back(0);  // no creation data
     }
     std::vector<DWORD> dwords((words.size() + 1) / 2, 0);
