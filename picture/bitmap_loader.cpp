@@ -97,8 +97,7 @@ bool ReadPictureFile(HFILE file, Picture* fresh) {
     KeepHeader(info, dataSize, fresh);
 
     platform::_llseek(file, static_cast<LONG>(header.bfOffBits), FILE_BEGIN);
-    if (!ObtainPixelBlock(dataSize, &fresh->bitsBlock, &fresh->bits) ||
-        !ObtainPixelBlock(dataSize, &fresh->snapshotBlock, &fresh->snapshot)) {
+    if (!ObtainPixelBlocks(fresh)) {
         return false;
     }
     // A short or failed read is not an error: the destination moves on by
@@ -115,13 +114,10 @@ bool ReadPictureFile(HFILE file, Picture* fresh) {
 // bytes lack of the pixel data stays zero, as what a file lacks does.
 bool ReadPictureBytes(const unsigned char* bytes, std::uint32_t size, Picture* fresh) {
     FileHeader header;
-    if (size < kFileHeaderSize || !ParseFileHeader(bytes, &header)) {
+    if (size < kFileHeaderSize + kInfoSize || !ParseFileHeader(bytes, &header)) {
         return false;
     }
     BITMAPINFOHEADER info;
-    if (size < kFileHeaderSize + kInfoSize) {
-        return false;
-    }
     std::memcpy(&info, bytes + kFileHeaderSize, kInfoSize);
     const std::uint32_t dataSize = header.bfSize - header.bfOffBits;
     if (!HeadersAcceptable(header, info, dataSize)) {
@@ -133,8 +129,7 @@ bool ReadPictureBytes(const unsigned char* bytes, std::uint32_t size, Picture* f
     }
     std::memcpy(fresh->info, &info, kInfoSize);
     KeepHeader(info, dataSize, fresh);
-    if (!ObtainPixelBlock(dataSize, &fresh->bitsBlock, &fresh->bits) ||
-        !ObtainPixelBlock(dataSize, &fresh->snapshotBlock, &fresh->snapshot)) {
+    if (!ObtainPixelBlocks(fresh)) {
         return false;
     }
     if (header.bfOffBits < size) {

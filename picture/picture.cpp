@@ -14,8 +14,7 @@ void ReleaseBlock(HGLOBAL* block, std::uint8_t** data) {
     *data = nullptr;
 }
 
-}  // namespace
-
+// Obtains one zero-filled pixel block and locks it in place.
 bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data) {
     *block = platform::GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, dataSize + kSpareBytes);
     if (*block == nullptr) {
@@ -23,6 +22,13 @@ bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** dat
     }
     *data = static_cast<std::uint8_t*>(platform::GlobalLock(*block));
     return *data != nullptr;
+}
+
+}  // namespace
+
+bool ObtainPixelBlocks(Picture* picture) {
+    return ObtainPixelBlock(picture->dataSize, &picture->bitsBlock, &picture->bits) &&
+           ObtainPixelBlock(picture->dataSize, &picture->snapshotBlock, &picture->snapshot);
 }
 
 void ReleasePicture(Picture* picture) {

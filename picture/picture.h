@@ -34,8 +34,9 @@ inline std::size_t PixelOffset(const Picture& picture, std::int32_t x, std::int3
                                     3 * static_cast<std::uint64_t>(x));
 }
 
-// Obtains one zero-filled pixel block of `dataSize` + kSpareBytes bytes and
-// locks it in place; on failure what was obtained is left for ReleasePicture.
-bool ObtainPixelBlock(std::uint32_t dataSize, HGLOBAL* block, std::uint8_t** data);
+// Obtains the picture's two zero-filled blocks, pixels and snapshot, of its
+// dataSize + kSpareBytes bytes each, and locks them in place; on failure what
+// was obtained is left for ReleasePicture.
+bool ObtainPixelBlocks(Picture* picture);
 // Gives back everything the picture owns and leaves it empty.
 void ReleasePicture(Picture* picture);

@@ -146,9 +146,9 @@ bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t heigh
         return false;
     }
     Picture fresh;
+    fresh.dataSize = static_cast<std::uint32_t>(dataSize);
     fresh.info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
-    if (fresh.info == nullptr || !ObtainPixelBlock(static_cast<std::uint32_t>(dataSize), &fresh.bitsBlock, &fresh.bits) ||
-        !ObtainPixelBlock(static_cast<std::uint32_t>(dataSize), &fresh.snapshotBlock, &fresh.snapshot)) {
+    if (fresh.info == nullptr || !ObtainPixelBlocks(&fresh)) {
         ReleasePicture(&fresh);
         return false;
     }
@@ -162,7 +162,6 @@ bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t heigh
     fresh.info->biSizeImage = static_cast<DWORD>(dataSize);
     fresh.width = width;
     fresh.height = height;
-    fresh.dataSize = static_cast<std::uint32_t>(dataSize);
 
     // The scaled size: the whole width or the whole height, whichever the
     // proportions allow, the other side in proportion (at least 1).
