@@ -19,8 +19,11 @@ bool EndedByHost() { return host::CurrentLoopStats().sessionEnds > 0; }
 
 using FullScreenTest = SaverTest;
 
+// The screen is read before the window covers it; the window is topmost over
+// the whole virtual screen, with the pointer hidden while it runs.
 TEST_F(FullScreenTest, CoversTheVirtualScreenOnTopWithoutThePointer) {
     SetScreen(-16, 8, 48, 24);
+    host::RecordCalls(true);
     host::ScheduleInput(host::InputKind::KeyPress, 0x20, 0, 5);
     EXPECT_EQ(RunScr("/s"), 0);
     const HWND window = LastWindowOf(kFullScreenClass);
@@ -33,24 +36,18 @@ TEST_F(FullScreenTest, CoversTheVirtualScreenOnTopWithoutThePointer) {
     EXPECT_EQ(created.width, 48);
     EXPECT_EQ(created.height, 24);
     EXPECT_FALSE(winmodel::IsLive(window));
-    EXPECT_TRUE(host::CursorShown());  // shown again at the end
-}
 
-TEST_F(FullScreenTest, HidesThePointerWhileItRuns) {
-    SetScreen(0, 0, 16, 16);
-    host::RecordCalls(true);
-    host::ScheduleInput(host::InputKind::KeyPress, 0x20, 0, 3);
-    EXPECT_EQ(RunScr("/s"), 0);
     const auto& log = host::CallLog();
     const auto hidden = std::find(log.begin(), log.end(), "ShowCursor 0");
     const auto shown = std::find(log.begin(), log.end(), "ShowCursor 1");
-    const auto created = std::find(log.begin(), log.end(), "CreateWindowExA");
+    const auto made = std::find(log.begin(), log.end(), "CreateWindowExA");
     const auto captured = std::find_if(log.begin(), log.end(), [](const std::string& c) { return c.rfind("BitBlt", 0) == 0; });
     ASSERT_NE(hidden, log.end());
     ASSERT_NE(shown, log.end());
-    EXPECT_LT(captured, created);  // the screen is read before the window covers it
-    EXPECT_LT(created, hidden);
+    EXPECT_LT(captured, made);
+    EXPECT_LT(made, hidden);
     EXPECT_LT(hidden, shown);
+    EXPECT_TRUE(host::CursorShown());  // shown again at the end
 }
 
 // The captured screen dissolves: the window shows it with inner pixels
@@ -107,7 +104,9 @@ TEST_F(FullScreenTest, KeysAndButtonsEndIt) {
     }
 }
 
-TEST_F(FullScreenTest, OneSaverAtATime) {
+// A running full-screen saver keeps a second from starting, but not a
+// preview, whose windows are of another class.
+TEST_F(FullScreenTest, OneSaverAtATimePreviewsBeside) {
     SetScreen(0, 0, 16, 12);
     WNDCLASSA other{};
     other.lpfnWndProc = platform::DefWindowProcA;
@@ -119,6 +118,11 @@ TEST_F(FullScreenTest, OneSaverAtATime) {
     host::RecordCalls(true);
     EXPECT_EQ(RunScr("/s"), 0);
     EXPECT_EQ(std::count(host::CallLog().begin(), host::CallLog().end(), "CreateWindowExA"), 0);
+
+    const HWND parent = host::CreateForeignWindow(20, 10);
+    host::DestroyForeignWindowAfter(parent, 5, true);
+    EXPECT_EQ(RunScr("/p " + NumberOf(parent)), 0);
+    EXPECT_NE(LastWindowOf(kWindowClass), nullptr);
     platform::DestroyWindow(running);
 }
 
@@ -176,21 +180,6 @@ TEST_F(PreviewTest, EndsWhenTheParentGoesWithoutTellingIt) {
     EXPECT_EQ(RunScr("/p:" + NumberOf(parent)), 0);
     EXPECT_FALSE(EndedByHost());
     EXPECT_FALSE(winmodel::IsLive(LastWindowOf(kWindowClass)));
-}
-
-TEST_F(PreviewTest, RunsBesideAFullScreenSaver) {
-    SetScreen(0, 0, 16, 12);
-    WNDCLASSA other{};
-    other.lpfnWndProc = platform::DefWindowProcA;
-    other.lpszClassName = kFullScreenClass;
-    ASSERT_NE(platform::RegisterClassA(&other), 0);
-    HWND running = platform::CreateWindowExA(0, kFullScreenClass, "", WS_POPUP, 0, 0, 16, 12, nullptr, nullptr,
-                                             nullptr, nullptr);
-    const HWND parent = host::CreateForeignWindow(20, 10);
-    host::DestroyForeignWindowAfter(parent, 5, true);
-    EXPECT_EQ(RunScr("/p " + NumberOf(parent)), 0);
-    EXPECT_NE(LastWindowOf(kWindowClass), nullptr);
-    platform::DestroyWindow(running);
 }
 
 // Many runs one after another give back all they took each time.
