@@ -1,0 +1,271 @@
+// The page's half of the web side: windows as elements of the page, their
+// input queued for the program, the file picker, the message box and the
+// animation frames the program yields to. Handlers only queue; the program
+// takes the queue when it polls (web_next_event).
+mergeInto(LibraryManager.library, {
+  $Page: {
+    windows: {},          // by handle: {root, title, canvas, context, image}
+    events: [],           // [kind, window, x, y]
+    frameInterval: 1000 / 60,
+    lastFrame: 0,
+    pickerPath: null,     // the chosen file's path, or null
+    order: 0,             // the stacking of windows and boxes, newest on top
+
+    desktop: function() {
+      return document.getElementById('mottler-desktop');
+    },
+    ratio: function() {
+      return window.devicePixelRatio || 1;
+    },
+    // A length in device pixels as a CSS length.
+    css: function(devicePixels) {
+      return (devicePixels / Page.ratio()) + 'px';
+    },
+    queue: function(kind, window, x, y) {
+      Page.events.push([kind, window, x | 0, y | 0]);
+    },
+    // A pointer's place on the canvas, in device pixels.
+    where: function(canvas, event) {
+      const box = canvas.getBoundingClientRect();
+      const ratio = Page.ratio();
+      return [Math.floor((event.clientX - box.left) * ratio), Math.floor((event.clientY - box.top) * ratio)];
+    },
+    // The program's own texts are code-page-932 (Shift_JIS) bytes.
+    programText: function(pointer) {
+      const bytes = HEAPU8.subarray(pointer, HEAPU8.indexOf(0, pointer));
+      return new TextDecoder('shift_jis').decode(bytes);
+    },
+    // A modal box over everything, with a caption, a text and an OK button.
+    // onClose runs once, when it is answered.
+    modal: function(caption, text, onClose) {
+      const shade = document.createElement('div');
+      shade.className = 'mottler-shade';
+      shade.style.zIndex = String(1000 + ++Page.order);
+      const box = document.createElement('div');
+      box.className = 'mottler-window mottler-message';
+      box.setAttribute('role', 'alertdialog');
+      box.setAttribute('aria-modal', 'true');
+      const bar = document.createElement('div');
+      bar.className = 'mottler-caption';
+      const title = document.createElement('span');
+      title.className = 'mottler-title';
+      title.id = 'mottler-message-caption-' + Page.order;
+      title.textContent = caption;
+      bar.appendChild(title);
+      const body = document.createElement('p');
+      body.className = 'mottler-message-text';
+      body.id = 'mottler-message-text-' + Page.order;
+      body.textContent = text;
+      const ok = document.createElement('button');
+      ok.type = 'button';
+      ok.textContent = 'OK';
+      box.setAttribute('aria-labelledby', title.id);
+      box.setAttribute('aria-describedby', body.id);
+      box.append(bar, body, ok);
+      shade.appendChild(box);
+      document.body.appendChild(shade);
+      ok.addEventListener('click', () => {
+        shade.remove();
+        onClose();
+      }, {once: true});
+      box.addEventListener('keydown', (event) => {
+        if (event.key === 'Escape') ok.click();
+      });
+      ok.focus();
+    },
+  },
+
+  web_next_event__deps: ['$Page'],
+  web_next_event: function(event) {
+    const next = Page.events.shift();
+    if (next === undefined) return 0;
+    HEAP32.set(next, event >> 2);
+    return 1;
+  },
+
+  web_wait_frame__deps: ['$Page'],
+  web_wait_frame: function() {
+    return Asyncify.handleSleep((wakeUp) => {
+      requestAnimationFrame((time) => {
+        // A long pause (a hidden page) says nothing of the display's rate.
+        const interval = time - Page.lastFrame;
+        if (Page.lastFrame > 0 && interval > 4 && interval < 100) {
+          Page.frameInterval += (interval - Page.frameInterval) / 8;
+        }
+        Page.lastFrame = time;
+        wakeUp();
+      });
+    });
+  },
+
+  web_frame_interval__deps: ['$Page'],
+  web_frame_interval: function() {
+    return Page.frameInterval;
+  },
+
+  web_viewport_width__deps: ['$Page'],
+  web_viewport_width: function() {
+    return Math.floor(document.documentElement.clientWidth * Page.ratio());
+  },
+
+  web_viewport_height__deps: ['$Page'],
+  web_viewport_height: function() {
+    return Math.floor(document.documentElement.clientHeight * Page.ratio());
+  },
+
+  web_caption_height__deps: ['$Page'],
+  web_caption_height: function() {
+    return Math.round(28 * Page.ratio());
+  },
+
+  web_create_window__deps: ['$Page'],
+  web_create_window: function(handle) {
+    const root = document.createElement('section');
+    root.className = 'mottler-window';
+    root.hidden = true;
+    root.style.zIndex = String(++Page.order);
+    const bar = document.createElement('div');
+    bar.className = 'mottler-caption';
+    const title = document.createElement('span');
+    title.className = 'mottler-title';
+    title.id = 'mottler-caption-' + handle;
+    const close = document.createElement('button');
+    close.type = 'button';
+    close.className = 'mottler-close';
+    close.setAttribute('aria-label', 'Close');
+    close.title = 'Close';
+    close.textContent = '\u00D7';
+    close.addEventListener('click', () => Page.queue(1, handle, 0, 0));
+    bar.append(title, close);
+    const canvas = document.createElement('canvas');
+    canvas.className = 'mottler-client';
+    root.setAttribute('aria-labelledby', title.id);
+    root.append(bar, canvas);
+    // A press of any pointer (mouse, pen, touch) is a click; the mouse's
+    // second button is its right button.
+    canvas.addEventListener('pointerdown', (event) => {
+      const [x, y] = Page.where(canvas, event);
+      Page.queue(event.button === 2 ? 4 : 2, handle, x, y);
+      event.preventDefault();
+    });
+    canvas.addEventListener('pointerup', (event) => {
+      const [x, y] = Page.where(canvas, event);
+      Page.queue(event.button === 2 ? 5 : 3, handle, x, y);
+    });
+    canvas.addEventListener('pointermove', (event) => {
+      const [x, y] = Page.where(canvas, event);
+      Page.queue(6, handle, x, y);
+    });
+    canvas.addEventListener('contextmenu', (event) => event.preventDefault());
+    Page.desktop().appendChild(root);
+    Page.windows[handle] = {root, title, canvas, context: canvas.getContext('2d'), image: null};
+  },
+
+  web_show_window__deps: ['$Page'],
+  web_show_window: function(handle) {
+    Page.windows[handle].root.hidden = false;
+  },
+
+  // The canvas's backing store is the client area in device pixels and its
+  // CSS size that divided by the ratio, so one pixel of it is one device
+  // pixel; resizing it clears it, and the program repaints.
+  web_place_window__deps: ['$Page'],
+  web_place_window: function(handle, x, y, width, height) {
+    const shown = Page.windows[handle];
+    shown.root.style.left = Page.css(x);
+    shown.root.style.top = Page.css(y);
+    shown.root.style.width = Page.css(width);
+    shown.root.querySelector('.mottler-caption').style.height = Page.css(Math.round(28 * Page.ratio()));
+    if (shown.canvas.width !== width || shown.canvas.height !== height) {
+      shown.canvas.width = width;
+      shown.canvas.height = height;
+      shown.image = null;
+    }
+    shown.canvas.style.width = Page.css(width);
+    shown.canvas.style.height = Page.css(height);
+  },
+
+  // Captions are the program's paths, UTF-8 in its file system; the main
+  // window's is the page's title too.
+  web_set_caption__deps: ['$Page'],
+  web_set_caption: function(handle, caption) {
+    const text = UTF8ToString(caption);
+    Page.windows[handle].title.textContent = text;
+    document.title = text;
+  },
+
+  web_destroy_window__deps: ['$Page'],
+  web_destroy_window: function(handle) {
+    Page.windows[handle].root.remove();
+    delete Page.windows[handle];
+  },
+
+  // The ImageData is a view of the program's memory, kept until the canvas
+  // changes size or the memory grows (which moves its buffer).
+  web_put_pixels__deps: ['$Page'],
+  web_put_pixels: function(handle, pixels, width, height) {
+    const shown = Page.windows[handle];
+    if (width === 0 || height === 0) return;
+    let image = shown.image;
+    if (image === null || image.data.buffer !== HEAPU8.buffer || image.data.byteOffset !== pixels ||
+        image.width !== width || image.height !== height) {
+      image = new ImageData(new Uint8ClampedArray(HEAPU8.buffer, pixels, width * height * 4), width, height);
+      shown.image = image;
+    }
+    shown.context.putImageData(image, 0, 0);
+  },
+
+  // The chosen file is read into the program's file system, in a folder of
+  // picked files that holds only the latest: the program keeps the pictures
+  // it loaded in its own memory, and needs the file only to load it again.
+  web_open_picker__deps: ['$Page', '$FS'],
+  web_open_picker: function() {
+    Page.pickerPath = null;
+    const input = document.createElement('input');
+    input.type = 'file';
+    input.accept = '.bmp';
+    input.hidden = true;
+    document.body.appendChild(input);
+    const end = (path) => {
+      input.remove();
+      Page.pickerPath = path;
+      Page.queue(7, 0, 0, 0);
+    };
+    input.addEventListener('cancel', () => end(null));
+    input.addEventListener('change', () => {
+      const file = input.files[0];
+      if (!file) return end(null);
+      const folder = '/picked';
+      if (!FS.analyzePath(folder).exists) FS.mkdir(folder);
+      for (const name of FS.readdir(folder)) {
+        if (name !== '.' && name !== '..') FS.unlink(folder + '/' + name);
+      }
+      const path = folder + '/' + file.name;
+      // No picture the program takes is near this size; a larger file is
+      // handed over empty, and refused as any unreadable file is.
+      const largest = 256 * 1024 * 1024;
+      const read = file.size <= largest ? file.arrayBuffer() : Promise.resolve(new ArrayBuffer(0));
+      read.then((bytes) => FS.writeFile(path, new Uint8Array(bytes)), () => FS.writeFile(path, new Uint8Array(0)))
+          .then(() => end(path));
+    });
+    input.click();
+  },
+
+  web_picker_path__deps: ['$Page', 'malloc'],
+  web_picker_path: function() {
+    if (Page.pickerPath === null) return 0;
+    const size = lengthBytesUTF8(Page.pickerPath) + 1;
+    const copy = _malloc(size);
+    stringToUTF8(Page.pickerPath, copy, size);
+    return copy;
+  },
+
+  web_show_message__deps: ['$Page'],
+  web_show_message: function(text, caption) {
+    Page.modal(Page.programText(caption), Page.programText(text), () => Page.queue(7, 0, 0, 0));
+  },
+
+  web_program_ended: function(status) {
+    if (typeof Module['onProgramEnded'] === 'function') Module['onProgramEnded'](status);
+  },
+});

@@ -1,0 +1,224 @@
+// The web side of the windows: each window is an element of the page (a
+// caption bar with a close box over a canvas, the client area), its input
+// turned into messages, its pixels on the canvas. Where the browser differs
+// from the program's model:
+// - Waiting. The page's one thread must return to the browser for anything
+//   to show or any input to come. The side yields (page.js, through
+//   Asyncify) only when the browser can show a new frame: between two
+//   animation frames the program runs its loop, stepping and drawing as many
+//   generations as fit, and the last one drawn is what the frame shows.
+// - Presenting. Drawing marks the window's pixels as new; they go into the
+//   canvas once, at the next yield, not at every generation.
+// - Input. The page's handlers only queue what happened (page.js); the queue
+//   becomes messages here, when the program polls.
+// - Places. The screen is the page's viewport in device pixels; a window
+//   goes where the program puts it, its canvas one file pixel to one device
+//   pixel at any devicePixelRatio.
+#include <emscripten.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#ifdef __wasm_simd128__
+#include <wasm_simd128.h>
+#endif
+
+#include "platform/web/web_page.h"
+#include "platform/winmodel/backend.h"
+
+// What the page keeps of a window beyond the model: the canvas's RGBA bytes,
+// and whether the model's pixels have changed since they went in.
+struct winmodel::SideWindow {
+    std::vector<std::uint32_t> canvas;
+    bool changed;
+};
+
+namespace {
+
+using winmodel::Post;
+
+// The part of a frame's interval the program may take before it yields: the
+// rest is the browser's, to put the canvas on the screen.
+constexpr double kFrameShare = 0.75;
+
+struct Frames {
+    double start = 0;     // when the program last came back from a yield
+    double lastPoll = 0;  // when it last polled, to know how long a pass takes
+};
+
+Frames frames;
+std::vector<HWND> shownWindows;
+bool modalEnded = false;  // the picker or the message box has been answered
+
+int FrameHeight() { return web_caption_height(); }
+
+// The model's pixels, 0x00RRGGBB words (bytes blue, green, red, 0), as the
+// canvas's RGBA bytes with an opaque alpha.
+void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
+    std::size_t i = 0;
+#ifdef __wasm_simd128__
+    const v128_t opaque = wasm_i32x4_splat(static_cast<int>(0xFF000000U));
+    for (; i + 4 <= count; i += 4) {
+        const v128_t four = wasm_v128_load(from + i);
+        wasm_v128_store(to + i, wasm_v128_or(wasm_i8x16_shuffle(four, four, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14,
+                                                                13, 12, 15),
+                                             opaque));
+    }
+#endif
+    for (; i < count; ++i) {
+        const std::uint32_t pixel = from[i];
+        to[i] = 0xFF000000U | (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
+    }
+}
+
+// Puts every changed window's pixels into its canvas.
+void ShowChanged() {
+    for (HWND window : shownWindows) {
+        winmodel::SideWindow& side = *window->side;
+        if (!side.changed || window->pixels.empty()) {
+            continue;
+        }
+        side.canvas.resize(window->pixels.size());
+        ToCanvas(window->pixels.data(), side.canvas.data(), window->pixels.size());
+        web_put_pixels(reinterpret_cast<std::uintptr_t>(window), side.canvas.data(), window->pixelWidth,
+                       window->pixelHeight);
+        side.changed = false;
+    }
+}
+
+// The messages a page event stands for.
+void Deliver(const web_event& event) {
+    if (event.kind == WEB_MODAL_ENDED) {
+        modalEnded = true;
+        return;
+    }
+    const auto found = std::find(shownWindows.begin(), shownWindows.end(), reinterpret_cast<HWND>(event.window));
+    if (found == shownWindows.end() || !winmodel::IsLive(*found)) {
+        return;
+    }
+    HWND window = *found;
+    const LPARAM where = MAKELPARAM(event.x, event.y);
+    switch (event.kind) {
+        case WEB_CLOSE: Post(window, WM_CLOSE, 0, 0); break;
+        case WEB_LEFT_DOWN: Post(window, WM_LBUTTONDOWN, MK_LBUTTON, where); break;
+        case WEB_LEFT_UP: Post(window, WM_LBUTTONUP, 0, where); break;
+        case WEB_RIGHT_DOWN: Post(window, WM_RBUTTONDOWN, MK_RBUTTON, where); break;
+        case WEB_RIGHT_UP: Post(window, WM_RBUTTONUP, 0, where); break;
+        case WEB_MOVE: Post(window, WM_MOUSEMOVE, 0, where); break;
+        default: break;
+    }
+}
+
+// Sizes a window's client area, and its canvas with it.
+void SetClient(HWND window, int width, int height) {
+    if (winmodel::SetClientSize(window, std::max(width, 0), std::max(height, 0), std::max(width, 0),
+                                std::max(height, 0))) {
+        winmodel::Invalidate(window);
+    }
+    web_place_window(reinterpret_cast<std::uintptr_t>(window), window->rect.left, window->rect.top,
+                     window->clientWidth, window->clientHeight);
+    window->side->changed = true;
+}
+
+}  // namespace
+
+namespace winmodel::backend {
+
+// A top-level window; the page has no child windows.
+bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
+    if ((asked.style & WS_CHILD) != 0) {
+        return false;
+    }
+    window->side = new SideWindow{{}, true};
+    window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
+    web_create_window(reinterpret_cast<std::uintptr_t>(window));
+    shownWindows.push_back(window);
+    SetSystemCaption(window, asked.lpszName);
+    SetClient(window, asked.cx, asked.cy - FrameHeight());
+    return true;
+}
+
+void ShowSystemWindow(HWND window) { web_show_window(reinterpret_cast<std::uintptr_t>(window)); }
+
+// The outer rectangle asked for holds the caption bar and the client area.
+void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
+    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, FrameHeight())};
+    SetClient(window, width, height - FrameHeight());
+}
+
+// Captions are paths, UTF-8 in the page's file system.
+void SetSystemCaption(HWND window, const char* caption) {
+    web_set_caption(reinterpret_cast<std::uintptr_t>(window), caption != nullptr ? caption : "");
+}
+
+void DestroySystemWindow(HWND window) {
+    shownWindows.erase(std::remove(shownWindows.begin(), shownWindows.end(), window), shownWindows.end());
+    web_destroy_window(reinterpret_cast<std::uintptr_t>(window));
+    delete window->side;
+    window->side = nullptr;
+}
+
+void Present(HWND window, int, int, int, int) {
+    if (window->side != nullptr) {
+        window->side->changed = true;
+    }
+}
+
+// Polling yields to the browser when the next pass would run into the time of
+// the next frame; waiting yields at once. Either way what was drawn goes to
+// the canvases first, and the page's input comes in afterwards.
+void PumpEvents(bool wait) {
+    const double now = emscripten_get_now();
+    const double pass = now - frames.lastPoll;
+    if (wait || now + pass - frames.start >= kFrameShare * web_frame_interval()) {
+        ShowChanged();
+        web_wait_frame();
+        frames.start = emscripten_get_now();
+    }
+    frames.lastPoll = emscripten_get_now();
+    web_event event;
+    while (web_next_event(&event) != 0) {
+        Deliver(event);
+    }
+}
+
+// The full-screen client area is the page's viewport, in device pixels.
+int ScreenMetric(int index) {
+    return index == SM_CXFULLSCREEN ? web_viewport_width() : index == SM_CYFULLSCREEN ? web_viewport_height() : 0;
+}
+
+// A canvas has sides below 32768 pixels.
+const long long kLargestBitmapSide = 32767;
+
+// The browser's file picker: the chosen file is written into the program's
+// file system, and its path there is the dialog's answer.
+bool RunOpenDialog(const OPENFILENAMEA&, std::string* path) {
+    modalEnded = false;
+    web_open_picker();
+    RunModal(&modalEnded);
+    char* chosen = web_picker_path();
+    if (chosen == nullptr) {
+        return false;
+    }
+    path->assign(chosen);
+    std::free(chosen);
+    return true;
+}
+
+// The page's own modal box, over everything else, until its OK is pressed.
+void RunMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
+    modalEnded = false;
+    web_show_message(text != nullptr ? text : "", caption != nullptr ? caption : "");
+    RunModal(&modalEnded);
+}
+
+// The test stand-in's hooks: the page records nothing and fails nothing.
+void Note(const char*, std::initializer_list<long long>, bool) {}
+bool Fails(Fault) { return false; }
+void Polled(bool) {}
+void NoteOpenDialog(const OPENFILENAMEA&) {}
+
+}  // namespace winmodel::backend
