@@ -43,6 +43,7 @@ mergeInto(LibraryManager.library, {
       shade.style.zIndex = String(1000 + ++Page.order);
       const box = document.createElement('div');
       box.className = 'mottler-window mottler-message';
+      box.id = 'mottler-message-' + Page.order;
       box.setAttribute('role', 'alertdialog');
       box.setAttribute('aria-modal', 'true');
       const bar = document.createElement('div');
@@ -122,6 +123,7 @@ mergeInto(LibraryManager.library, {
   web_create_window: function(handle) {
     const root = document.createElement('section');
     root.className = 'mottler-window';
+    root.id = 'mottler-window-' + handle;
     root.hidden = true;
     root.style.zIndex = String(++Page.order);
     const bar = document.createElement('div');

@@ -14,22 +14,9 @@ import subprocess
 import time
 
 import pictures
-from programs import ROOT, cpu_seconds
+from programs import ROOT
 from session import DIALOG_TITLE, ERROR_CAPTION, UNICODE_NAME
-from xsession import (SETTLE_DEADLINE, START_DEADLINE, WINDOW_DEADLINE, Failure, check,
-                      wait_for)
-
-
-def wait_idle(session, what):
-    """Waits until the program uses less than a quarter of the processor over
-    a second, as a program waiting for messages does on any machine; one that
-    polls or steps uses all of it, however fast the machine, and never gets
-    there."""
-    def idle():
-        before = cpu_seconds(session.program.pid)
-        time.sleep(1)
-        return cpu_seconds(session.program.pid) - before < 0.25
-    wait_for(what, idle, SETTLE_DEADLINE, interval=0)
+from xsession import START_DEADLINE, WINDOW_DEADLINE, Failure, check, wait_for
 
 
 # --- steps shared by the scenarios ------------------------------------------
@@ -63,27 +50,6 @@ def expect_chosen(session, window, path, rows, label):
     expect_showing(session, window, rows, label)
 
 
-def choose_in_dialog(session, path):
-    """Opens the file dialog with a left click and confirms the path, typed
-    as the dialog takes it (GTK's chooser takes one after Ctrl+L); returns
-    the main window."""
-    window = session.main_window()
-    session.activate(window)
-    session.click(window)
-    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE),
-                      WINDOW_DEADLINE)
-    session.activate(dialog)
-    if session.native:
-        session.key('ctrl+l', 'ctrl+a', 'BackSpace')
-    else:
-        session.key('End', 'shift+Home', 'BackSpace')
-    session.x_tool('xdotool', 'type', '--delay', '15', '--', session.typed(path))
-    session.key('Return')
-    wait_for('the dialog to close', lambda: session.window_titled(DIALOG_TITLE) is None,
-             WINDOW_DEADLINE)
-    return window
-
-
 def dismiss_error(session):
     box = wait_for('the error message box', lambda: session.window_titled(ERROR_CAPTION),
                    WINDOW_DEADLINE)
@@ -91,16 +57,6 @@ def dismiss_error(session):
     session.key('Return')
     wait_for('the message box to close', lambda: session.window_titled(ERROR_CAPTION) is None,
              WINDOW_DEADLINE)
-
-
-def cancel_dialog(session, window):
-    """Opens the file dialog with a left click and cancels it."""
-    session.activate(window)
-    session.click(window)
-    dialog = wait_for('the open-file dialog', lambda: session.window_titled(DIALOG_TITLE),
-                      WINDOW_DEADLINE)
-    session.activate(dialog)
-    session.key('Escape')
 
 
 def wait_fitted(session, window, width, height):
@@ -166,7 +122,7 @@ def missing_default(session):
              interval=0.5)
     dismiss_error(session)
     # Once the program is idle it has done all that OK leads to.
-    wait_idle(session, 'the program to wait, idle, without a picture')
+    session.wait_idle('the program to wait, idle, without a picture')
     check(session.window_titled(ERROR_CAPTION) is None, 'the message box came back')
     check(session.program.poll() is None, 'the program ended after OK')
     check(session.caption() == 'MOTTLER', f'caption {session.caption()!r}')
@@ -180,7 +136,7 @@ def click_open_24bit(session):
     window, _ = start_with_picture(session, 400, 300)
     left, top, _, _ = session.geometry(window)
     path, rows = session.picture('second.bmp', 360, 220, variant=2)
-    choose_in_dialog(session, path)
+    session.choose(path)
     wait_for('the caption to become the path',
              lambda: session.caption() == session.typed(path), WINDOW_DEADLINE)
     wait_for('the window to be refitted',
@@ -198,14 +154,14 @@ def click_refused_8bit(session):
     geometry = session.geometry(window)
     eight_bit = os.path.join(session.work, 'pal8.bmp')
     shutil.copyfile(os.path.join(ROOT, 'tests', 'data', 'bmpsuite', 'g', 'pal8.bmp'), eight_bit)
-    choose_in_dialog(session, eight_bit)
+    session.choose(eight_bit)
     dismiss_error(session)
     check(session.caption() == 'mottle.bmp', f'caption {session.caption()!r}')
     check(session.geometry(window) == geometry,
           f'window moved or resized: {session.geometry(window)} from {geometry}')
     expect_showing(session, window, rows, 'after-refusal')
     # The refused path stays the current file: a later Cancel tries it again.
-    cancel_dialog(session, window)
+    session.cancel_choice(window)
     dismiss_error(session)
     check(session.caption() == 'mottle.bmp', f'caption after Cancel {session.caption()!r}')
     check(session.geometry(window) == geometry, 'window moved or resized after Cancel')
@@ -221,7 +177,7 @@ def click_cancel_reloads(session):
     window, rows = start_with_picture(session, 400, 300, flat=True)
     expect_showing(session, window, rows, 'before-cancel')
     _, new_rows = session.picture('mottle.bmp', 400, 300, variant=1, flat=True)
-    cancel_dialog(session, window)
+    session.cancel_choice(window)
     wait_for('the dialog to close', lambda: session.window_titled(DIALOG_TITLE) is None,
              WINDOW_DEADLINE)
     seen = []
@@ -251,7 +207,7 @@ def long_path(session):
     path, rows = session.picture('a-picture-with-a-long-name.bmp', 330, 250, variant=4,
                                  folder=folder)
     check(len(session.typed(path).encode()) >= 128, f'path only {len(session.typed(path))} bytes')
-    choose_in_dialog(session, path)
+    session.choose(path)
     expect_chosen(session, window, path, rows, 'long-path')
 
 
@@ -261,7 +217,7 @@ def unicode_name(session):
     dialog, loads, becomes the caption and the window is refitted."""
     window, _ = start_with_picture(session, 400, 300)
     path, rows = session.picture(UNICODE_NAME, 340, 260, variant=3)
-    choose_in_dialog(session, path)
+    session.choose(path)
     check(session.window_titled(ERROR_CAPTION) is None, 'the file was refused')
     expect_chosen(session, window, path, rows, 'unicode-name')
 
@@ -314,16 +270,16 @@ def scaled_display(session):
     (an odd width and height get one more column and row, white), the ring is
     the file's pixel for pixel, and it dissolves. A click still opens the
     dialog, and a picture chosen there is fitted the same way."""
-    session.app.env = dict(session.app.env, GDK_SCALE='2')
+    unit = session.scale_display(2)
     _, rows = session.picture('mottle.bmp', 401, 301)
     session.start_program()
     window = session.wait_main_window('mottle.bmp')
-    expect_showing(session, window, rows, 'scaled', scale=2)
+    expect_showing(session, window, rows, 'scaled', scale=unit)
     path, second = session.picture('second.bmp', 360, 220, variant=2)
-    choose_in_dialog(session, path)
-    wait_for('the caption to become the path', lambda: session.caption() == path,
+    session.choose(path)
+    wait_for('the caption to become the path', lambda: session.caption() == session.typed(path),
              WINDOW_DEADLINE)
-    expect_showing(session, window, second, 'scaled-second', scale=2)
+    expect_showing(session, window, second, 'scaled-second', scale=unit)
 
 
 scaled_display.native_only = True
@@ -354,6 +310,22 @@ def installed_from_any_folder(session):
 installed_from_any_folder.native_only = True
 
 
+def bundled_picture(session):
+    """The page opens the picture it carries: fitted to its 512 x 384,
+    captioned, its outer ring the file's, dissolving."""
+    rows = pictures.read_bmp(os.path.join(ROOT, 'assets', 'mottle.bmp'))
+    session.start_program(bundled=True)
+    window = session.wait_main_window('mottle.bmp')
+    expect_showing(session, window, rows, 'bundled')
+
+
+bundled_picture.page_only = True
+
+# The page runs these too, its own way of picking files and scaling apart.
+for shared in (default_picture, missing_default, click_open_24bit, click_refused_8bit,
+               click_cancel_reloads, scaled_display):
+    shared.page = True
+
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
              click_cancel_reloads, long_path, unicode_name, default_from_deep_folder,
-             inert_inputs, scaled_display, installed_from_any_folder]
+             inert_inputs, scaled_display, installed_from_any_folder, bundled_picture]

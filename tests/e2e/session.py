@@ -6,10 +6,11 @@ windows, and captures of them to compare with the pictures."""
 import os
 import shutil
 import subprocess
+import time
 
 import pictures
-from programs import Program
-from xsession import START_DEADLINE, XSession, check, wait_for
+from programs import Program, cpu_seconds
+from xsession import SETTLE_DEADLINE, START_DEADLINE, WINDOW_DEADLINE, XSession, check, wait_for
 
 ERROR_CAPTION = 'エラー発生'
 DIALOG_TITLE = 'ファイルを開く'
@@ -117,6 +118,53 @@ class Session:
 
     def key(self, *keys):
         self.x.key(*keys)
+
+    def scale_display(self, scale):
+        """Has GTK scale the display `scale` times; returns the logical
+        pixel in screen pixels, the unit a client size is rounded up to."""
+        self.app.env = dict(self.app.env, GDK_SCALE=str(scale))
+        return scale
+
+    # --- the dialogs -----------------------------------------------------
+    def choose(self, path):
+        """Opens the file dialog with a left click and confirms the path,
+        typed as the dialog takes it (GTK's chooser takes one after Ctrl+L);
+        returns the main window."""
+        window = self.main_window()
+        self.activate(window)
+        self.click(window)
+        dialog = wait_for('the open-file dialog', lambda: self.window_titled(DIALOG_TITLE),
+                          WINDOW_DEADLINE)
+        self.activate(dialog)
+        if self.native:
+            self.key('ctrl+l', 'ctrl+a', 'BackSpace')
+        else:
+            self.key('End', 'shift+Home', 'BackSpace')
+        self.x_tool('xdotool', 'type', '--delay', '15', '--', self.typed(path))
+        self.key('Return')
+        wait_for('the dialog to close', lambda: self.window_titled(DIALOG_TITLE) is None,
+                 WINDOW_DEADLINE)
+        return window
+
+    def cancel_choice(self, window):
+        """Opens the file dialog with a left click and cancels it."""
+        self.activate(window)
+        self.click(window)
+        dialog = wait_for('the open-file dialog', lambda: self.window_titled(DIALOG_TITLE),
+                          WINDOW_DEADLINE)
+        self.activate(dialog)
+        self.key('Escape')
+
+    def wait_idle(self, what):
+        """Waits until the program uses less than a quarter of the processor
+        over a second, as a program waiting for messages does on any machine;
+        one that polls or steps uses all of it, however fast the machine, and
+        never gets there."""
+        def idle():
+            before = cpu_seconds(self.program.pid)
+            time.sleep(1)
+            return cpu_seconds(self.program.pid) - before < 0.25
+        wait_for(what, idle, SETTLE_DEADLINE, interval=0)
 
     # --- captures --------------------------------------------------------
     def capture(self, window, label):
