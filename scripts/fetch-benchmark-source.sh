@@ -27,8 +27,8 @@ if [[ -z "$found" ]]; then
       codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
       add_debian_source "$entry" deb-src "$codename"
     fi
-    as_root apt-get update -qq
-    fetch
+    apt_update
+    fetch || { apt_unfetched_advice; exit 1; }
   fi
   found=$(find_source)
 fi

@@ -52,9 +52,8 @@ if ((${#missing[@]} > 0)); then
      ! dpkg --print-foreign-architectures | grep -qx i386; then
     as_root dpkg --add-architecture i386
   fi
-  as_root apt-get update -qq
-  as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-    "${missing[@]}" >/dev/null
+  apt_update
+  apt_install "${missing[@]}"
 fi
 
 # Everything below is for Wine alone.
@@ -86,9 +85,8 @@ if ! /lib/ld-linux.so.2 --version >/dev/null 2>&1; then
     if ! grep -rqs 'bookworm-backports' /etc/apt/sources.list /etc/apt/sources.list.d/; then
       add_debian_source "$backports" deb bookworm-backports
     fi
-    as_root apt-get update -qq
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
-      -t bookworm-backports qemu-user-static >/dev/null
+    apt_update
+    apt_install -t bookworm-backports qemu-user-static
     fresh_qemu=1
   fi
   binfmt=/proc/sys/fs/binfmt_misc

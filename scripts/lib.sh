@@ -29,6 +29,67 @@ add_debian_source() {
     "$2" "$mirror" "$3" | as_root tee "$1" >/dev/null
 }
 
+# apt_update: apt-get update, tried again when it fails. A Debian mirror in
+# the middle of a sync serves indexes that do not match their Release file
+# for a few minutes, so a failed update is tried MOTTLER_APT_TRIES times in
+# all (4 by default) with MOTTLER_APT_PAUSE seconds between tries (20: a
+# minute of pauses at most). When every try fails it goes on with the lists
+# apt has, which often hold every package wanted; the indexes the last try
+# could not fetch stay in apt_unfetched for apt_unfetched_advice. apt reports
+# some fetch failures as warnings with success, so a "Failed to fetch" line
+# counts as a failure too.
+apt_update() {
+  local tries=${MOTTLER_APT_TRIES:-4} pause=${MOTTLER_APT_PAUSE:-20} try log status
+  as_root true  # without root, stops here with as_root's message on screen
+  log=$(mktemp)
+  for ((try = 1; ; try++)); do
+    status=0
+    as_root apt-get update -qq >"$log" 2>&1 || status=$?
+    cat "$log" >&2
+    mapfile -t apt_unfetched < <(sed -n '/^[EW]: Failed to fetch /{
+      s/^[EW]: Failed to fetch \([^ ]*\) *\(.*\)/\1  \2/; s/ *\[IP: [^]]*\]//; s/ *$//; p; }' "$log")
+    ((status == 0 && ${#apt_unfetched[@]} == 0)) && break
+    # A failure that names no index is reported by its exit status alone.
+    ((${#apt_unfetched[@]} > 0)) || apt_unfetched=("(apt-get update ended with status $status)")
+    if ((try >= tries)); then
+      echo "apt-get update failed $tries times; going on with the package lists there are" >&2
+      break
+    fi
+    echo "apt-get update failed (try $try of $tries); trying again in $pause s" >&2
+    sleep "$pause"
+  done
+  rm -f "$log"
+  return 0
+}
+
+# apt_install [apt-get install arguments...] PACKAGE...: installs without
+# questions or recommended packages; when that fails, apt_unfetched_advice
+# follows apt's own messages.
+apt_install() {
+  local status=0
+  as_root env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 \
+    install -y -qq --no-install-recommends "$@" >/dev/null || status=$?
+  ((status == 0)) && return 0
+  apt_unfetched_advice
+  return "$status"
+}
+
+# apt_unfetched_advice: after apt failed to install or fetch something, names
+# the indexes apt_update could not fetch, if any, and what to do: apt itself
+# then only reports held broken packages or ones it cannot find.
+apt_unfetched_advice() {
+  local index
+  [[ -n ${apt_unfetched[*]:-} ]] || return 0
+  {
+    echo
+    echo "$(basename "$0"): apt-get update could not fetch these package indexes:"
+    for index in "${apt_unfetched[@]}"; do echo "  $index"; done
+    echo "What failed above may need one of them. The Debian mirror may be in the"
+    echo "middle of a sync, which leaves its indexes out of step for a while."
+    echo "Try again later."
+  } >&2
+}
+
 # configure_if_missing DIR [cmake arguments...]: configures the build folder
 # DIR from the top of the tree unless it has been configured already, so that
 # a folder ./test.sh set up keeps its settings.
