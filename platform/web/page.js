@@ -18,6 +18,14 @@ mergeInto(LibraryManager.library, {
       return window.devicePixelRatio || 1;
     },
     // A length in device pixels as a CSS length.
+    // A window's frame, in whole device pixels: a caption bar over the
+    // client area and a border around the rest.
+    captionHeight: function() {
+      return Math.round(28 * Page.ratio());
+    },
+    borderWidth: function() {
+      return Math.max(1, Math.round(Page.ratio()));
+    },
     css: function(devicePixels) {
       return (devicePixels / Page.ratio()) + 'px';
     },
@@ -116,7 +124,12 @@ mergeInto(LibraryManager.library, {
 
   web_caption_height__deps: ['$Page'],
   web_caption_height: function() {
-    return Math.round(28 * Page.ratio());
+    return Page.captionHeight();
+  },
+
+  web_border_width__deps: ['$Page'],
+  web_border_width: function() {
+    return Page.borderWidth();
   },
 
   web_create_window__deps: ['$Page'],
@@ -176,8 +189,8 @@ mergeInto(LibraryManager.library, {
     const shown = Page.windows[handle];
     shown.root.style.left = Page.css(x);
     shown.root.style.top = Page.css(y);
-    shown.root.style.width = Page.css(width);
-    shown.root.querySelector('.mottler-caption').style.height = Page.css(Math.round(28 * Page.ratio()));
+    shown.root.style.borderWidth = '0 ' + Page.css(Page.borderWidth()) + ' ' + Page.css(Page.borderWidth());
+    shown.root.querySelector('.mottler-caption').style.height = Page.css(Page.captionHeight());
     if (shown.canvas.width !== width || shown.canvas.height !== height) {
       shown.canvas.width = width;
       shown.canvas.height = height;

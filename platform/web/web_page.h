@@ -31,7 +31,10 @@ double web_frame_interval();  // milliseconds between the browser's frames, as s
 
 int web_viewport_width();
 int web_viewport_height();
-int web_caption_height();  // the caption bar's, all the frame a window has
+// A window's frame: the caption bar's height above the client area, and the
+// border's width on its other three sides.
+int web_caption_height();
+int web_border_width();
 
 void web_create_window(std::uint32_t window);
 void web_show_window(std::uint32_t window);

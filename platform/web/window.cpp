@@ -53,7 +53,8 @@ Frames frames;
 std::vector<HWND> shownWindows;
 bool modalEnded = false;  // the picker or the message box has been answered
 
-int FrameHeight() { return web_caption_height(); }
+int FrameWidth() { return 2 * web_border_width(); }
+int FrameHeight() { return web_caption_height() + web_border_width(); }
 
 // The model's pixels, 0x00RRGGBB words (bytes blue, green, red, 0), as the
 // canvas's RGBA bytes with an opaque alpha.
@@ -137,7 +138,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     web_create_window(reinterpret_cast<std::uintptr_t>(window));
     shownWindows.push_back(window);
     SetSystemCaption(window, asked.lpszName);
-    SetClient(window, asked.cx, asked.cy - FrameHeight());
+    SetClient(window, asked.cx - FrameWidth(), asked.cy - FrameHeight());
     return true;
 }
 
@@ -145,8 +146,8 @@ void ShowSystemWindow(HWND window) { web_show_window(reinterpret_cast<std::uintp
 
 // The outer rectangle asked for holds the caption bar and the client area.
 void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
-    window->rect = RECT{x, y, x + std::max(width, 0), y + std::max(height, FrameHeight())};
-    SetClient(window, width, height - FrameHeight());
+    window->rect = RECT{x, y, x + std::max(width, FrameWidth()), y + std::max(height, FrameHeight())};
+    SetClient(window, width - FrameWidth(), height - FrameHeight());
 }
 
 // Captions are paths, UTF-8 in the page's file system.

@@ -53,14 +53,18 @@ async function clickAt(id, button, at) {
 const KEYS = { Return: 'Enter', Escape: 'Escape', space: ' ', BackSpace: 'Backspace', Down: 'ArrowDown' };
 
 const commands = {
+  // The ratio is the browser's own, as on a HiDPI screen: the page is laid
+  // out in device pixels. (Playwright's emulated ratio scales a page laid
+  // out in CSS pixels, which snaps a half CSS pixel to a whole one.)
   async launch({ url, deviceScaleFactor, viewport, files }) {
     ratio = deviceScaleFactor;
     browser = await chromium.launch({
       executablePath: '/usr/bin/chromium',
       args: ['--no-sandbox', '--disable-gpu', '--disable-background-networking', '--no-first-run',
-             '--disable-component-update', '--disable-sync'],
+             '--disable-component-update', '--disable-sync', `--force-device-scale-factor=${ratio}`,
+             `--window-size=${viewport[0]},${viewport[1]}`],
     });
-    page = await browser.newPage({ viewport: { width: viewport[0], height: viewport[1] }, deviceScaleFactor });
+    page = await browser.newPage({ viewport: null });
     if (files !== null) await page.addInitScript(replaceWorkingFolder, files);
     cdp = await page.context().newCDPSession(page);
     await cdp.send('Performance.enable');
@@ -103,10 +107,15 @@ const commands = {
     return true;
   },
 
+  // Screenshots are taken in whole CSS pixels: the client area is where in
+  // the one taken around it, in device pixels.
   async capture({ id, path }) {
     const [left, top, width, height] = await rect(id, 'canvas');
-    await page.screenshot({ path, clip: { x: left, y: top, width, height }, scale: 'device' });
-    return true;
+    const x = Math.floor(left);
+    const y = Math.floor(top);
+    await page.screenshot({ path, scale: 'device',
+                            clip: { x, y, width: Math.ceil(left + width) - x, height: Math.ceil(top + height) - y } });
+    return [Math.round((left - x) * ratio), Math.round((top - y) * ratio)];
   },
 
   async screen({ path }) {
@@ -131,6 +140,13 @@ const commands = {
   async busy() {
     const { metrics } = await cdp.send('Performance.getMetrics');
     return metrics.find((m) => m.name === 'TaskDuration').value;
+  },
+
+  // A file of the page's file system written anew, as a file on disk is.
+  async write({ path, base64 }) {
+    await page.evaluate(([path, base64]) => FS.writeFile(path, Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))),
+                        [path, base64]);
+    return true;
   },
 
   async quit() {

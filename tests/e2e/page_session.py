@@ -75,12 +75,7 @@ class PageSession(Session):
     def start_program(self, cwd=None, args=(), bundled=False):
         """Opens the page with the working folder's files in the program's
         own (with `bundled`, the picture the page carries instead)."""
-        files = None
-        if not bundled:
-            files = {}
-            for name in os.listdir(self.work):
-                with open(os.path.join(self.work, name), 'rb') as source:
-                    files[name] = base64.b64encode(source.read()).decode()
+        files = None if bundled else {name: self.encoded(name) for name in os.listdir(self.work)}
         self.driver('launch', url='file://' + os.path.abspath(self.page),
                     deviceScaleFactor=self.ratio, viewport=VIEWPORT, files=files)
         self.started = True
@@ -115,6 +110,18 @@ class PageSession(Session):
         self.log.close()
         return problems
 
+    def encoded(self, name):
+        with open(os.path.join(self.work, name), 'rb') as source:
+            return base64.b64encode(source.read()).decode()
+
+    def picture(self, name, width, height, variant=0, folder=None, flat=False):
+        """A picture in the working folder, and in the page's own once it
+        runs, as the program sees a file on disk rewritten."""
+        path, rows = super().picture(name, width, height, variant, folder, flat)
+        if self.started and folder is None:
+            self.driver('write', path='/home/web_user/' + name, base64=self.encoded(name))
+        return path, rows
+
     # --- windows ------------------------------------------------------------
     def windows(self):
         return [tuple(each) for each in self.driver('windows')] if self.started else []
@@ -145,10 +152,10 @@ class PageSession(Session):
     def capture(self, window, label):
         self.captures += 1
         path = os.path.join(self.dir, f'{self.captures:02d}-{label}.png')
-        self.driver('capture', id=window, path=path)
-        raw = subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
-                             check=True).stdout
+        x, y = self.driver('capture', id=window, path=path)
         width, height = self.geometry(window)[2:]
+        raw = subprocess.run(['convert', path, '-crop', f'{width}x{height}+{x}+{y}', '+repage',
+                              '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE, check=True).stdout
         check(len(raw) == width * height * 3, f'capture {label}: {len(raw)} bytes for {width} x {height}')
         return Capture(width, height, raw)
 

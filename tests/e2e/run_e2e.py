@@ -13,6 +13,10 @@ The suite runs under one locale (--locale, the Japanese one by default): the
 program's texts must read the same under every one, whatever the system's
 code page.
 
+With --page the program is the web page, in headless Chromium driven by
+Playwright (page_session.py and page_driver.js, whose npm packages
+`npm ci` installs in this folder), and the scenarios that hold for a page run.
+
 The parts: xsession.py (the X session), programs.py (starting the program
 natively or under Wine), session.py (one scenario's world), scenarios.py
 (what is checked), pictures.py (the test pictures).
@@ -24,6 +28,7 @@ the stand-in for the settings' preview box its /p scenario needs.
 Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
                   [--locale LANG] [--only NAME ...]
        run_e2e.py --native --exe build/linux/mottler [...]
+       run_e2e.py --page --exe build/web/mottler.html [...]
        run_e2e.py --exe build/win32/mottler.scr --helper build/win32/tests/preview-parent.exe
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
@@ -38,12 +43,16 @@ sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from programs import native_environment, wine_environment  # noqa: E402
 from saver_scenarios import SAVER_SCENARIOS  # noqa: E402
 from scenarios import SCENARIOS  # noqa: E402
+from page_session import PageSession  # noqa: E402
 from session import SCREEN, Session  # noqa: E402
 from xsession import Failure, check, free_display  # noqa: E402
 
 
 def run_scenario(scenario, display, args, env):
-    session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
+    if args.page:
+        session = PageSession(scenario.__name__, args.out, args.exe)
+    else:
+        session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
     session.helper = args.helper
     started = time.monotonic()
     error = None
@@ -70,6 +79,8 @@ def main():
     parser.add_argument('--exe', required=True)
     parser.add_argument('--native', action='store_true',
                         help='the native Linux program, not mottler.exe under Wine')
+    parser.add_argument('--page', action='store_true',
+                        help='the page (build/web/mottler.html) in headless Chromium')
     parser.add_argument('--out', default=None)
     parser.add_argument('--display', type=int, default=70)
     parser.add_argument('--locale', default=None,
@@ -84,7 +95,9 @@ def main():
     os.makedirs(args.out, exist_ok=True)
     signal.signal(signal.SIGTERM, lambda *_: sys.exit(1))
 
-    if args.native:
+    if args.page:
+        env = dict(os.environ, LANG='C.UTF-8')
+    elif args.native:
         env = native_environment(args.locale or 'en_US.UTF-8')
     else:
         env = wine_environment()
@@ -93,8 +106,12 @@ def main():
     if args.helper:
         args.helper = os.path.abspath(args.helper)
     listed = SAVER_SCENARIOS if args.exe.lower().endswith('.scr') else SCENARIOS
-    chosen = [s for s in listed if (args.only is None or s.__name__ in args.only) and
-              (args.native or not getattr(s, 'native_only', False))]
+    def runs_here(scenario):
+        if args.page:
+            return getattr(scenario, 'page', False) or getattr(scenario, 'page_only', False)
+        return not getattr(scenario, 'page_only', False) and (
+            args.native or not getattr(scenario, 'native_only', False))
+    chosen = [s for s in listed if (args.only is None or s.__name__ in args.only) and runs_here(s)]
     passed = failed = 0
     summary = open(os.path.join(args.out, 'summary.txt'), 'w', encoding='utf-8')
 
@@ -111,7 +128,7 @@ def main():
         else:
             failed += 1
             report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
-    kind = 'native' if args.native else 'Wine'
+    kind = 'page' if args.page else 'native' if args.native else 'Wine'
     report(f'e2e ({kind}, {env["LANG"]}): {passed} passed, {failed} failed')
     report(f'captures: {args.out}')
     summary.close()

@@ -16,7 +16,7 @@ import time
 import pictures
 from programs import ROOT
 from session import DIALOG_TITLE, ERROR_CAPTION, UNICODE_NAME
-from xsession import START_DEADLINE, WINDOW_DEADLINE, Failure, check, wait_for
+from xsession import SETTLE_DEADLINE, START_DEADLINE, WINDOW_DEADLINE, Failure, check, wait_for
 
 
 # --- steps shared by the scenarios ------------------------------------------
