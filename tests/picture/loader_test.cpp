@@ -152,11 +152,12 @@ TEST_F(LoadPictureTest, RefusesOtherDepthsAndAnyCompression) {
 }
 
 TEST_F(LoadPictureTest, PixelDataLimitIsOneByteBelowSixteenMebibytes) {
-    // Four pixels a row (12 bytes) and as many rows as the data holds; the
-    // file itself stops after the headers, so the pixels read as black.
+    // As many rows of 1024 pixels as the data holds, within every display's
+    // largest side; the file itself stops after the headers, so the pixels
+    // read as black.
     BitmapRecipe recipe;
-    recipe.width = 4;
-    recipe.height = 16777215 / 12;
+    recipe.width = 1024;
+    recipe.height = 16777215 / 3072;
     recipe.truncateTo = 54;
     recipe.fileSize = 54 + 16777215;
     ASSERT_TRUE(Load(recipe));

@@ -18,7 +18,7 @@
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
 #ifndef _WIN32
-#include "platform/host/host_control.h"
+#include "platform/winmodel/model.h"
 #endif
 
 namespace {
@@ -297,7 +297,7 @@ TEST_P(StepExactness, StepAllocatesNothing) {
     ASSERT_TRUE(MakeMemoryPicture(1921, 300, 3, &memory));
     SeedRandom(5);
 #ifndef _WIN32
-    const host::LiveCounts countsBefore = host::CurrentCounts();
+    const winmodel::LiveCounts countsBefore = winmodel::Counts();
 #endif
     const int allocationsBefore = allocations;
     for (int step = 0; step < 3; ++step) {
@@ -305,7 +305,7 @@ TEST_P(StepExactness, StepAllocatesNothing) {
     }
     EXPECT_EQ(allocations, allocationsBefore);
 #ifndef _WIN32
-    EXPECT_EQ(host::CurrentCounts(), countsBefore);
+    EXPECT_EQ(winmodel::Counts(), countsBefore);
 #endif
 }
 
