@@ -10,6 +10,9 @@ mergeInto(LibraryManager.library, {
     lastFrame: 0,
     pickerPath: null,     // the chosen file's path, or null
     order: 0,             // the stacking of windows and boxes, newest on top
+    // The page's frame counter, which the page benchmark reads: frames the
+    // program drew, the canvas showed, and the browser offered.
+    frames: {drawn: 0, shown: 0, offered: 0},
 
     desktop: function() {
       return document.getElementById('mottler-desktop');
@@ -102,6 +105,7 @@ mergeInto(LibraryManager.library, {
           Page.frameInterval += (interval - Page.frameInterval) / 8;
         }
         Page.lastFrame = time;
+        Page.frames.offered++;
         wakeUp();
       });
     });
@@ -218,8 +222,11 @@ mergeInto(LibraryManager.library, {
   // The ImageData is a view of the program's memory, kept until the canvas
   // changes size or the memory grows (which moves its buffer).
   web_put_pixels__deps: ['$Page'],
-  web_put_pixels: function(handle, pixels, width, height) {
+  web_put_pixels: function(handle, pixels, width, height, drawn) {
     const shown = Page.windows[handle];
+    Page.frames.drawn += drawn;
+    Page.frames.shown++;
+    Module['frames'] = Page.frames;
     if (width === 0 || height === 0) return;
     let image = shown.image;
     if (image === null || image.data.buffer !== HEAPU8.buffer || image.data.byteOffset !== pixels ||

@@ -41,8 +41,9 @@ void web_show_window(std::uint32_t window);
 void web_place_window(std::uint32_t window, int x, int y, int clientWidth, int clientHeight);
 void web_set_caption(std::uint32_t window, const char* caption);
 void web_destroy_window(std::uint32_t window);
-// Puts `width` x `height` RGBA pixels, rows from the top, into the canvas.
-void web_put_pixels(std::uint32_t window, const void* pixels, int width, int height);
+// Puts `width` x `height` RGBA pixels, rows from the top, into the canvas:
+// the last of the `drawn` frames drawn since the canvas last took them.
+void web_put_pixels(std::uint32_t window, const void* pixels, int width, int height, int drawn);
 
 // The file picker, opened from the click being answered; once it has ended
 // (WEB_MODAL_ENDED), the chosen file's path in the program's file system, for

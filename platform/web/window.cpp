@@ -30,10 +30,10 @@
 #include "platform/winmodel/backend.h"
 
 // What the page keeps of a window beyond the model: the canvas's RGBA bytes,
-// and whether the model's pixels have changed since they went in.
+// and how many times it was drawn since they went in.
 struct winmodel::SideWindow {
     std::vector<std::uint32_t> canvas;
-    bool changed;
+    int drawn;  // times drawn since the canvas last took the pixels
 };
 
 namespace {
@@ -79,14 +79,14 @@ void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
 void ShowChanged() {
     for (HWND window : shownWindows) {
         winmodel::SideWindow& side = *window->side;
-        if (!side.changed || window->pixels.empty()) {
+        if (side.drawn == 0 || window->pixels.empty()) {
             continue;
         }
         side.canvas.resize(window->pixels.size());
         ToCanvas(window->pixels.data(), side.canvas.data(), window->pixels.size());
         web_put_pixels(reinterpret_cast<std::uintptr_t>(window), side.canvas.data(), window->pixelWidth,
-                       window->pixelHeight);
-        side.changed = false;
+                       window->pixelHeight, side.drawn);
+        side.drawn = 0;
     }
 }
 
@@ -121,7 +121,7 @@ void SetClient(HWND window, int width, int height) {
     }
     web_place_window(reinterpret_cast<std::uintptr_t>(window), window->rect.left, window->rect.top,
                      window->clientWidth, window->clientHeight);
-    window->side->changed = true;
+    ++window->side->drawn;
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     if ((asked.style & WS_CHILD) != 0) {
         return false;
     }
-    window->side = new SideWindow{{}, true};
+    window->side = new SideWindow{{}, 1};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     web_create_window(reinterpret_cast<std::uintptr_t>(window));
     shownWindows.push_back(window);
@@ -164,7 +164,7 @@ void DestroySystemWindow(HWND window) {
 
 void Present(HWND window, int, int, int, int) {
     if (window->side != nullptr) {
-        window->side->changed = true;
+        ++window->side->drawn;
     }
 }
 
