@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
-# ./run.sh [--wine]
+# ./run.sh [--wine | --web]
 #
 # Runs MOTTLER: installs what is missing, builds the program and starts it
 # from the folder that holds the bundled mottle.bmp, in a window on your
 # display. The program runs until you close its window.
 #
 # By default it is the native Linux program (GTK 3). With --wine it is the
-# 32-bit Windows program, mottler.exe, under Wine.
+# 32-bit Windows program, mottler.exe, under Wine. With --web it is the page,
+# build/web/mottler.html, served on this machine's loopback address (printed)
+# until Ctrl+C; the page also opens straight from disk.
 #
 # Without a display (no DISPLAY set) it starts a virtual one with a window
 # manager, lets the program run for a few seconds (MOTTLER_RUN_SECONDS, 5 by
@@ -20,7 +22,8 @@ source scripts/lib.sh
 case ${1:-} in
   "") wine=0 ;;
   --wine) wine=1 ;;
-  *) echo "usage: ./run.sh [--wine]" >&2; exit 2 ;;
+  --web) exec scripts/serve-page.sh ;;
+  *) echo "usage: ./run.sh [--wine | --web]" >&2; exit 2 ;;
 esac
 
 # Only the program is built. A build folder that ./test.sh set up keeps its

@@ -28,6 +28,14 @@ configure_build_test asan -DCMAKE_EXPORT_COMPILE_COMMANDS=ON \
   -DCMAKE_CXX_FLAGS="-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer"
 scripts/check-sanitized.sh build/asan
 
+# The page: the engine's tests and mottle-steps under Node (against the host
+# build's), build/web/mottler.html and its scenarios in headless Chromium.
+echo "== build/web"
+export NODE_PATH=/usr/share/nodejs  # Emscripten's own tools' modules
+emcmake cmake -S . -B build/web -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON >/dev/null
+cmake --build build/web -j "$jobs"
+ctest --test-dir build/web --output-on-failure -j "$jobs"
+
 # The loader fuzzed (clang, libFuzzer, ASan and UBSan) with a fixed number
 # of inputs from a fixed seed, so every run gives the same verdict; any
 # finding fails the run. scripts/fuzz.sh SECONDS is for long runs.
@@ -59,4 +67,5 @@ done
 # displays. All Wine runs share one prefix, made here once.
 scripts/wine-prefix.sh
 ctest --test-dir build/win32 --output-on-failure -j "$jobs"
-cat build/linux/e2e-captures/*/summary.txt build/win32/e2e-captures/*/summary.txt
+cat build/linux/e2e-captures/*/summary.txt build/win32/e2e-captures/*/summary.txt \
+  build/web/e2e-captures/*/summary.txt

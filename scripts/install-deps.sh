@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# scripts/install-deps.sh run|run-wine|test
+# scripts/install-deps.sh run|run-wine|run-web|test
 #
 # Installs the Debian packages that running the native program (run), running
-# the Windows program under Wine (run-wine) or building and testing
-# everything (test) needs, skipping those already present, so that a fresh
-# Debian 12 machine can run ./run.sh, ./run.sh --wine or ./test.sh.
+# the Windows program under Wine (run-wine), building and serving the page
+# (run-web) or building and testing everything (test) needs, skipping those
+# already present, so that a fresh Debian 12 machine can run ./run.sh,
+# ./run.sh --wine, ./run.sh --web or ./test.sh.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
@@ -33,11 +34,20 @@ tests=(
   libxext-dev libxdamage-dev
   xscreensaver
 )
+# The page: the compiler to WebAssembly, Node to run the engine's tests and
+# the page's test driver, and Chromium, which shows the page headless (the
+# tests' browser, and ./run.sh --web's screenshot without a display). A
+# machine whose Node comes from elsewhere keeps it: only a missing node or
+# npm is installed from Debian.
+web=(emscripten chromium python3)
+command -v node >/dev/null || web+=(nodejs)
+command -v npm >/dev/null || web+=(npm)
 case ${1:-} in
   run) packages=("${native[@]}" "${display[@]}") ;;
   run-wine) packages=("${wine[@]}" "${display[@]}") ;;
-  test) packages=("${native[@]}" "${wine[@]}" "${display[@]}" "${tests[@]}") ;;
-  *) echo "usage: scripts/install-deps.sh run|run-wine|test" >&2; exit 2 ;;
+  run-web) packages=(cmake make "${web[@]}") ;;
+  test) packages=("${native[@]}" "${wine[@]}" "${display[@]}" "${tests[@]}" "${web[@]}") ;;
+  *) echo "usage: scripts/install-deps.sh run|run-wine|run-web|test" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -56,8 +66,14 @@ if ((${#missing[@]} > 0)); then
   apt_install "${missing[@]}"
 fi
 
+# The page's tests drive Chromium with Playwright, at the version the
+# project's lock file pins.
+if [[ $1 == test ]]; then
+  (cd "$here/.." && npm ci --no-audit --no-fund --loglevel=error)
+fi
+
 # Everything below is for Wine alone.
-[[ $1 == run ]] && exit 0
+[[ $1 == run || $1 == run-web ]] && exit 0
 
 # Wine takes the system's code page from the locale, which the C library
 # must know: the program runs under the Japanese UTF-8 locale, and the tests
