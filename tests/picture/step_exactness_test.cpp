@@ -50,6 +50,7 @@ const char* DrawingName(StepDrawing drawing) {
     switch (drawing) {
         case kDrawAvx512: return "Avx512";
         case kDrawAvx2: return "Avx2";
+        case kDrawSimd128: return "Simd128";
         default: return "Scalar";
     }
 }
@@ -329,7 +330,7 @@ TEST(MemoryPicture, ByteJustOutsideTheDataFaults) {
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness, ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512),
+INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness, ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawSimd128),
                          [](const ::testing::TestParamInfo<StepDrawing>& test) {
                              return std::string(DrawingName(test.param));
                          });
