@@ -330,6 +330,14 @@ TEST(MemoryPicture, ByteJustOutsideTheDataFaults) {
 }
 #endif
 
+#ifdef __EMSCRIPTEN__
+TEST(StepDrawing, WebAssemblyStepUsesSimd128) {
+    // The web build's step picks its SIMD128 kernel by itself, so that the
+    // suite runs that kernel rather than skipping it as missing.
+    EXPECT_EQ(ResetStepDrawing(), kDrawSimd128);
+}
+#endif
+
 INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness, ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawSimd128),
                          [](const ::testing::TestParamInfo<StepDrawing>& test) {
                              return std::string(DrawingName(test.param));
