@@ -10,9 +10,9 @@ namespace {
 
 constexpr Jump kJump8 = JumpAhead(8);
 
-// The vectors the loop reads, in memory: WebAssembly engines build a vector
-// constant anew at every use, in up to five instructions, where a vector
-// loaded from memory is one operand. `byteOfPixel[v]` gives, for byte i of a
+// The vectors the loop reads, in memory: V8 (Chromium's and Node's engine)
+// builds a vector constant anew at every use, in up to five instructions,
+// where a vector loaded from memory is one operand. `byteOfPixel[v]` gives, for byte i of a
 // piece's vector v, its pixel (16v + i) / 3; `code` the five codes a pixel's
 // draw can have (see StepRowSimd128), one vector each.
 struct Simd128Table {
@@ -86,7 +86,7 @@ inline void WriteVector(v128_t codes, const Simd128Table* table, int v, std::uin
 // the last such vector are copied one by one. Fast because one 64-bit multiply
 // jumps two lanes, the codes of 16 pixels come from four byte sums and three
 // narrowings, and each 16 bytes take one shuffle, five compares, five loads
-// and nine logic operations, with every vector constant read from memory.
+// and nine logic operations, by vectors read from a table in memory.
 void StepRowSimd128(std::uint64_t state, std::uint8_t* target, const std::uint8_t* source, std::int32_t count,
                     std::int32_t stride) {
     // The table through an opaque pointer, so that the compiler keeps its
