@@ -59,6 +59,7 @@ inline std::uint8_t* MapPages(std::size_t bytes) {
     void* pages = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
     return pages == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(pages);
 }
+// Under Emscripten mprotect does nothing: WebAssembly has no page protection.
 inline bool GuardPage(std::uint8_t* page) { return mprotect(page, PageSize(), PROT_NONE) == 0; }
 inline void UnmapPages(std::uint8_t* pages, std::size_t bytes) { munmap(pages, bytes); }
 #endif
