@@ -17,6 +17,12 @@
 # on a display of the picture's size, dissolving that picture; its frames go
 # into its window inside the root window, and are counted there.
 #
+# The page (build/web/mottler.html) runs in headless Chromium beside them, on
+# the same pictures: its generations per second, beside the draw-only page's,
+# and the frames its canvas showed of those the browser offered, from the
+# page's own frame counter (bench/page_bench.js); page / native is its share
+# of the native program's frames.
+#
 # Frames are counted the same way for every program, from the X server's side
 # (bench/damage_count.cpp, the DAMAGE extension on the program's window):
 # nothing runs inside the programs while they are timed. Each program runs
@@ -37,6 +43,10 @@ configure_if_missing build/linux -DMOTTLER_PLATFORM=gtk -DCMAKE_BUILD_TYPE=RelWi
   -DBUILD_TESTING=OFF
 cmake --build build/win32 --target mottler mottler-drawonly -j "$(nproc)" >/dev/null
 cmake --build build/linux --target mottler mottler-drawonly mottlescreen mottle-yardstick mottle-damage-count \
+  -j "$(nproc)" >/dev/null
+[[ -f build/web/CMakeCache.txt ]] ||
+  NODE_PATH=/usr/share/nodejs emcmake cmake -S . -B build/web -DBUILD_TESTING=OFF >/dev/null
+NODE_PATH=/usr/share/nodejs cmake --build build/web --target mottler_page mottler_drawonly_page \
   -j "$(nproc)" >/dev/null
 source scripts/wine-env.sh
 mottler_ensure_prefix
@@ -138,6 +148,14 @@ for size in "${sizes[@]}"; do
       "$(ratio "${fps[$kind]}" "$bare")" "$(ratio "${fps[$kind]}" "$yardstick")"
   done
   printf '%-10s %-28s %9s\n' "$size" "native / Wine" "$(ratio "${fps[linux]}" "${fps[win32]}")"
+  read -r page shown offered < <(node bench/page_bench.js build/web/mottler.html "$work/$size/mottle.bmp" \
+    "$settle" "$seconds")
+  read -r bare _ _ < <(node bench/page_bench.js build/web/mottler-drawonly.html "$work/$size/mottle.bmp" \
+    "$settle" "$seconds")
+  printf '%-10s %-28s %9s %10s %10s %10s\n' "$size" "page, headless Chromium" "$page" "$bare" \
+    "$(ratio "$page" "$bare")" "$(ratio "$page" "$yardstick")"
+  printf '%-10s %-28s %9s   (canvas showed %s of %s frames offered a second)\n' "$size" "page / native" \
+    "$(ratio "$page" "${fps[linux]}")" "$shown" "$offered"
 done
 saver_size=1920x1080
 saver=$(run_saver "$saver_size")
