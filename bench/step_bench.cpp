@@ -1,14 +1,16 @@
 // Times one diffusion step per interior pixel with each of its kernels (the
-// SIMD128, AVX-512, AVX2 and scalar row kernels, each the step's choice when
-// capped at it), the plain transcription they replace, and a copy of dataSize
-// bytes as the floor, on three picture sizes. After the run a summary gives,
-// for each, the median nanoseconds per interior pixel over the repetitions and
-// the speed-up over the plain step, so the kernels' speed-ups stand side by
-// side.
+// SIMD128, AVX-512, AVX2 or NEON and scalar row kernels, each the step's
+// choice when capped at it), the plain transcription they replace, and a copy
+// of dataSize bytes as the floor, on three picture sizes. After the run a
+// summary gives, for each, the median nanoseconds per interior pixel over the
+// repetitions and the speed-up over the plain step, so the kernels' speed-ups
+// stand side by side.
 //
 // Run: build/host/bench/mottle-bench --benchmark_repetitions=5
-//      (Windows: wine build/win32/bench/mottle-bench.exe; the web build, which
-//      has no Google Benchmark, times the step with step_speed.cpp)
+//      (Windows: wine build/win32/bench/mottle-bench.exe;
+//       arm64 under emulation: qemu-aarch64-static build/arm64/bench/mottle-bench;
+//       the web build, which has no Google Benchmark, times the step with
+//       step_speed.cpp)
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -33,11 +35,12 @@ struct Size {
 constexpr Size kSizes[] = {{640, 480}, {1920, 1080}, {4096, 1365}};
 constexpr int kSizeCount = sizeof kSizes / sizeof kSizes[0];
 
-enum Subject { kSimd128, kAvx512, kAvx2, kScalar, kPlain, kCopyFloor, kSubjectCount };
-const char* const kSubjectNames[kSubjectCount] = {"StepPicture, SIMD128 kernel", "StepPicture, AVX-512 kernel",
-                                                  "StepPicture, AVX2 kernel",    "StepPicture, scalar kernel",
-                                                  "plain step (baseline)",       "memcpy of dataSize (floor)"};
-const StepDrawing kSubjectDrawing[kSubjectCount] = {kDrawSimd128, kDrawAvx512, kDrawAvx2,
+enum Subject { kSimd128, kAvx512, kAvx2, kNeon, kScalar, kPlain, kCopyFloor, kSubjectCount };
+const char* const kSubjectNames[kSubjectCount] = {
+    "StepPicture, SIMD128 kernel", "StepPicture, AVX-512 kernel", "StepPicture, AVX2 kernel",
+    "StepPicture, NEON kernel",    "StepPicture, scalar kernel",  "plain step (baseline)",
+    "memcpy of dataSize (floor)"};
+const StepDrawing kSubjectDrawing[kSubjectCount] = {kDrawSimd128, kDrawAvx512, kDrawAvx2,  kDrawNeon,
                                                     kDrawScalar,  kDrawScalar, kDrawScalar};
 
 // Processor time of this thread, which is what the figures are taken from:
@@ -164,6 +167,7 @@ void PrintSummary(StepDrawing shipped) {
 BENCHMARK_CAPTURE(RunStep, StepPicture_Simd128, kSimd128)->DenseRange(0, kSizeCount - 1);
 BENCHMARK_CAPTURE(RunStep, StepPicture_Avx512, kAvx512)->DenseRange(0, kSizeCount - 1);
 BENCHMARK_CAPTURE(RunStep, StepPicture_Avx2, kAvx2)->DenseRange(0, kSizeCount - 1);
+BENCHMARK_CAPTURE(RunStep, StepPicture_Neon, kNeon)->DenseRange(0, kSizeCount - 1);
 BENCHMARK_CAPTURE(RunStep, StepPicture_Scalar, kScalar)->DenseRange(0, kSizeCount - 1);
 BENCHMARK_CAPTURE(RunStep, PlainStep, kPlain)->DenseRange(0, kSizeCount - 1);
 BENCHMARK_CAPTURE(RunStep, CopyFloor, kCopyFloor)->DenseRange(0, kSizeCount - 1);
@@ -177,6 +181,7 @@ int main(int argc, char** argv) {
     std::printf("step uses: %s\n", shipped == kDrawSimd128  ? "SIMD128"
                                    : shipped == kDrawAvx512 ? "AVX-512"
                                    : shipped == kDrawAvx2   ? "AVX2"
+                                   : shipped == kDrawNeon   ? "NEON"
                                                             : "no vector kernel");
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();

@@ -17,9 +17,10 @@ void StepPicture(Picture* picture);
 void PlainStepPicture(Picture* picture);
 
 // The step's kernels, slowest first; a build has the scalar one and those of
-// the processor it is for. The step uses the fastest one the processor
-// supports; every one gives the same bytes and the same draws.
-enum StepDrawing { kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawSimd128, kDrawFastest = kDrawSimd128 };
+// the processor it is for (x86: AVX2, AVX-512; arm64: NEON; WebAssembly:
+// SIMD128). The step uses the fastest one the processor supports; every one
+// gives the same bytes and the same draws.
+enum StepDrawing { kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawNeon, kDrawSimd128, kDrawFastest = kDrawSimd128 };
 
 // Caps the kernel the step may use and returns the one it now uses: the
 // fastest the processor has up to `limit`. Tests and the benchmark use it to

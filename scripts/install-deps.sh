@@ -42,18 +42,37 @@ tests=(
 web=(emscripten chromium python3)
 command -v node >/dev/null || web+=(nodejs)
 command -v npm >/dev/null || web+=(npm)
+# The arm64 build (cross-compiled, its tests run under QEMU): the cross
+# compiler, the user-mode emulator, and the arm64 libraries through
+# multiarch, the C library among them (QEMU starts programs with its
+# loader), pkg-config's arm64 wrapper, the test libraries and GTK 3.
+arm64=(
+  g++-aarch64-linux-gnu qemu-user-static
+  libc6:arm64 pkgconf:arm64 libgtest-dev:arm64 libbenchmark-dev:arm64 libgtk-3-dev:arm64
+)
 case ${1:-} in
   run) packages=("${native[@]}" "${display[@]}") ;;
   run-wine) packages=("${wine[@]}" "${display[@]}") ;;
   run-web) packages=(cmake make "${web[@]}") ;;
-  test) packages=("${native[@]}" "${wine[@]}" "${display[@]}" "${tests[@]}" "${web[@]}") ;;
+  test) packages=("${native[@]}" "${wine[@]}" "${display[@]}" "${tests[@]}" "${web[@]}" "${arm64[@]}") ;;
   *) echo "usage: scripts/install-deps.sh run|run-wine|run-web|test" >&2; exit 2 ;;
 esac
 
+# The arm64 libraries are another architecture's packages, which apt offers
+# once dpkg knows it.
+if [[ $1 == test ]] && ! dpkg --print-foreign-architectures | grep -qx arm64; then
+  as_root dpkg --add-architecture arm64
+fi
+
+# A bare name is the machine's own architecture's package or an
+# architecture-independent one; the query lists every architecture's.
 missing=()
+native_arch=$(dpkg --print-architecture)
 for package in "${packages[@]}"; do
-  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
-  [[ "$status" == "install ok installed" ]] || missing+=("$package")
+  arch="($native_arch|all)"
+  [[ $package == *:* ]] && arch=${package#*:}
+  dpkg-query -W -f='${Architecture} ${Status}\n' "$package" 2>/dev/null |
+    grep -Eqx "$arch install ok installed" || missing+=("$package")
 done
 
 if ((${#missing[@]} > 0)); then

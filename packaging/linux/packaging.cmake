@@ -59,6 +59,19 @@ set(CPACK_PACKAGE_CONTACT "${MOTTLER_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES TRUE)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# A cross build's package is for the processor it builds for (arm64 with
+# cmake/aarch64-linux-gnu.cmake), not the build machine's; dpkg-shlibdeps
+# then finds that processor's libraries by their ELF kind.
+if(CMAKE_CROSSCOMPILING)
+  find_program(MOTTLER_DPKG_ARCHITECTURE dpkg-architecture REQUIRED)
+  execute_process(COMMAND ${MOTTLER_DPKG_ARCHITECTURE} -t ${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+                  OUTPUT_VARIABLE CPACK_DEBIAN_PACKAGE_ARCHITECTURE OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0 OR NOT CPACK_DEBIAN_PACKAGE_ARCHITECTURE)
+    message(FATAL_ERROR "No Debian architecture for ${CMAKE_LIBRARY_ARCHITECTURE}: set "
+            "CMAKE_LIBRARY_ARCHITECTURE to the multiarch name in the toolchain file")
+  endif()
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${MOTTLER_PACKAGE_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -8,6 +8,8 @@
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#elif defined(__ARM_NEON)
+#include <arm_neon.h>
 #elif defined(__wasm_simd128__)
 #include <wasm_simd128.h>
 #endif
@@ -71,7 +73,9 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 // lane (SSE2: by byte shifts, the top byte cleared; WebAssembly: by one byte
 // shuffle taking the top byte from zero). The load reads 16 bytes of the 12 it
 // uses, so it runs only while 16 bytes of the row are left; the last pixels go
-// one by one, as all do elsewhere.
+// one by one, as all do elsewhere. On arm64 (NEON, which every arm64 processor
+// has) they go sixteen at a time: a load of 48 bytes parts their blue, green
+// and red bytes and a store interleaves them again with a zero fourth byte.
 void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count) {
     long long i = 0;
 #ifdef __SSE2__
@@ -81,6 +85,12 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
         const __m128i first = _mm_unpacklo_epi32(four, _mm_srli_si128(four, 3));
         const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(four, 6), _mm_srli_si128(four, 9));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_and_si128(_mm_unpacklo_epi64(first, second), lowBytes));
+    }
+#elif defined(__ARM_NEON)
+    for (; pixelBytes == 3 && i + 16 <= count; i += 16) {
+        const uint8x16x3_t colours = vld3q_u8(from + 3 * i);
+        const uint8x16x4_t pixels = {{colours.val[0], colours.val[1], colours.val[2], vdupq_n_u8(0)}};
+        vst4q_u8(reinterpret_cast<std::uint8_t*>(to + i), pixels);
     }
 #elif defined(__wasm_simd128__)
     const v128_t zero = wasm_i32x4_splat(0);

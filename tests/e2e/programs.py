@@ -77,11 +77,13 @@ def cpu_seconds(pid):
 
 class Program:
     """The program in one session, started from its own copy in a folder the
-    session chose, natively or under Wine."""
+    session chose, natively (through an emulator when one is given: another
+    processor's build) or under Wine."""
 
-    def __init__(self, exe, native, env, log):
+    def __init__(self, exe, native, env, log, emulator=()):
         self.exe = exe
         self.native = native
+        self.emulator = list(emulator)
         self.env = env
         self.log = log
         self.process = None
@@ -102,7 +104,7 @@ class Program:
         with the given arguments."""
         exe = os.path.join(folder, os.path.basename(self.exe))
         shutil.copy(self.exe, exe)
-        command = [exe, *args] if self.native else ['wine', exe, *args]
+        command = [*self.emulator, exe, *args] if self.native else ['wine', exe, *args]
         self.process = subprocess.Popen(command, cwd=cwd or folder, env=self.env,
                                         stdout=self.log, stderr=self.log)
 

@@ -29,6 +29,7 @@ Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
                   [--locale LANG] [--only NAME ...]
        run_e2e.py --native --exe build/linux/mottler [...]
        run_e2e.py --page --exe build/web/mottler.html [...]
+       run_e2e.py --native --emulator qemu-aarch64-static --exe build/arm64-gtk/mottler [...]
        run_e2e.py --exe build/win32/mottler.scr --helper build/win32/tests/preview-parent.exe
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
@@ -52,7 +53,8 @@ def run_scenario(scenario, display, args, env):
     if args.page:
         session = PageSession(scenario.__name__, args.out, args.exe)
     else:
-        session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
+        session = Session(scenario.__name__, display, args.out, args.exe, env, args.native,
+                          args.emulator.split() if args.emulator else ())
     session.helper = args.helper
     started = time.monotonic()
     error = None
@@ -81,6 +83,9 @@ def main():
                         help='the native Linux program, not mottler.exe under Wine')
     parser.add_argument('--page', action='store_true',
                         help='the page (build/web/mottler.html) in headless Chromium')
+    parser.add_argument('--emulator', default=None,
+                        help='the command that runs the native program, for another '
+                             "processor's build (qemu-aarch64-static)")
     parser.add_argument('--out', default=None)
     parser.add_argument('--display', type=int, default=70)
     parser.add_argument('--locale', default=None,

@@ -299,8 +299,9 @@ def installed_from_any_folder(session):
     check(os.access(program, os.X_OK), 'no usr/bin/mottler installed')
     empty = os.path.join(session.dir, 'empty')
     os.makedirs(empty)
-    session.app.process = subprocess.Popen([program], cwd=empty, env=session.app.env,
-                                           stdout=session.log, stderr=session.log)
+    session.app.process = subprocess.Popen([*session.app.emulator, program], cwd=empty,
+                                           env=session.app.env, stdout=session.log,
+                                           stderr=session.log)
     window = session.wait_main_window('mottle.bmp')
     check(session.window_titled(ERROR_CAPTION) is None, 'the error message is shown')
     rows = pictures.read_bmp(os.path.join(root, 'usr', 'share', 'mottler', 'mottle.bmp'))

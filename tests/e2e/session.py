@@ -25,7 +25,7 @@ UNICODE_NAME = '写真 ünï €.bmp'
 class Session:
     """One scenario's display, window manager, folder and program."""
 
-    def __init__(self, name, display, out_dir, exe, env, native=False):
+    def __init__(self, name, display, out_dir, exe, env, native=False, emulator=()):
         self.name = name
         self.dir = os.path.join(out_dir, name)
         self.work = os.path.join(self.dir, 'work')
@@ -41,7 +41,7 @@ class Session:
         os.makedirs(self.work)
         self.log = open(os.path.join(self.dir, 'processes.log'), 'wb')
         self.x = XSession(display, env, self.log)
-        self.app = Program(exe, native, self.x.env, self.log)
+        self.app = Program(exe, native, self.x.env, self.log, emulator)
 
     @property
     def program(self):

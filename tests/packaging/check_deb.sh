@@ -1,19 +1,19 @@
 #!/usr/bin/env bash
-# tests/packaging/check_deb.sh PACKAGE.deb VERSION
+# tests/packaging/check_deb.sh PACKAGE.deb VERSION [ARCHITECTURE]
 #
-# Checks the Debian package the GTK build makes: its control fields (the
+# Checks the Debian package the GTK build makes for ARCHITECTURE (the build
+# machine's by default; arm64 for the cross build): its control fields (the
 # libraries dpkg-shlibdeps found, GTK 3 among them; a Japanese font
 # recommended, since the program's message and chooser title are Japanese),
 # its files (the screensaver hack for xscreensaver among them), owners and modes, the Debian forms of the manual page, copyright
-# and changelog, a stripped program, and lintian's verdict: no error and no
-# warning.
+# and changelog, a stripped program for that processor, and lintian's verdict:
+# no error and no warning.
 set -uo pipefail
-deb=$1 version=$2
+deb=$1 version=$2 arch=${3:-$(dpkg --print-architecture)}
 id=io.github.mottler.mottler
 failed=0
 fail() { echo "FAIL: $*"; failed=1; }
 
-arch=$(dpkg --print-architecture)
 [[ $(basename "$deb") == "mottler_${version}_$arch.deb" ]] ||
   fail "$(basename "$deb") is not named mottler_${version}_$arch.deb"
 
@@ -69,6 +69,13 @@ trap 'rm -rf "$tree"' EXIT
 dpkg-deb -x "$deb" "$tree"
 for program in usr/bin/mottler usr/libexec/xscreensaver/mottlescreen; do
   file -b "$tree/$program" | grep -q ', stripped$' || fail "$program is not stripped: $(file -b "$tree/$program")"
+  case $arch in
+    amd64) machine=x86-64 ;;
+    arm64) machine='ARM aarch64' ;;
+    *) machine= ;;
+  esac
+  [[ -z $machine || $(file -b "$tree/$program") == *", $machine,"* ]] ||
+    fail "$program is not built for $arch: $(file -b "$tree/$program")"
   ! readelf -S "$tree/$program" | grep -Eq ' \.(comment|note) ' || fail "$program keeps the compiler's notes"
 done
 docs=$tree/usr/share/doc/mottler

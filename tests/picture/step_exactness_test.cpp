@@ -50,6 +50,7 @@ const char* DrawingName(StepDrawing drawing) {
     switch (drawing) {
         case kDrawAvx512: return "Avx512";
         case kDrawAvx2: return "Avx2";
+        case kDrawNeon: return "Neon";
         case kDrawSimd128: return "Simd128";
         default: return "Scalar";
     }
@@ -171,7 +172,8 @@ TEST_P(StepExactness, RowsEndingAtEveryPlaceOfSeveralStepsMatchThePlainStep) {
     // Interior widths 1 to 98: every remainder by the 32 pixels the AVX2
     // kernel steps at once, after none to two whole steps, so its last step
     // ends with none to three of its vectors and the pixels after them copied
-    // one by one; the same for the 16-pixel pieces of the AVX-512 kernel. The
+    // one by one; the same for the 16-pixel pieces of the AVX-512 and NEON
+    // kernels. The
     // shortest height (one interior row against both neighbours) and a taller
     // one, against either end's guard page.
     int changed = 0;
@@ -338,7 +340,19 @@ TEST(StepDrawing, WebAssemblyStepUsesSimd128) {
 }
 #endif
 
-INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness, ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawSimd128),
+#ifdef MOTTLER_TESTS_UNDER_QEMU
+TEST(StepDrawingChoice, QemusTranslatorKeepsTheScalarLoop) {
+    // This build's tests run under QEMU's translator, which carries out the
+    // vector kernel slower than the scalar loop: the step keeps the scalar
+    // loop, and the vector kernel is still there for the tests to ask for.
+    EXPECT_EQ(ResetStepDrawing(), kDrawScalar);
+    EXPECT_EQ(LimitStepDrawing(kDrawNeon), kDrawNeon);
+    EXPECT_EQ(ResetStepDrawing(), kDrawScalar);
+}
+#endif
+
+INSTANTIATE_TEST_SUITE_P(Drawing, StepExactness,
+                         ::testing::Values(kDrawScalar, kDrawAvx2, kDrawAvx512, kDrawNeon, kDrawSimd128),
                          [](const ::testing::TestParamInfo<StepDrawing>& test) {
                              return std::string(DrawingName(test.param));
                          });

@@ -129,8 +129,9 @@ TEST_F(HostWindowTest, DrawingHonoursBottomUpRowsAndClipsToTheClientArea) {
 }
 
 // Rows of every width up to 21, drawn from each of the first three columns of
-// a wider picture: every pixel lands right whether it goes with three others
-// or alone at a row's end, and nothing past the drawn rectangle is touched.
+// a wider picture: every pixel lands right whether it goes with three or
+// fifteen others or alone at a row's end, and nothing past the drawn
+// rectangle is touched.
 TEST_F(HostWindowTest, EveryPixelOfARowIsTurnedIntoAWindowPixelWhateverItsPlace) {
     constexpr int kWidest = 24;
     const HWND window = Create(WS_OVERLAPPEDWINDOW, kWidest + host::kFrameWidth, 2 + host::kFrameHeight);
