@@ -6,7 +6,7 @@ mergeInto(LibraryManager.library, {
   $Page: {
     windows: {},          // by handle: {root, title, canvas, context, image}
     events: [],           // [kind, window, x, y]
-    frameInterval: 1000 / 60,
+    frameInterval: 1000 / 30,  // until two frames tell the display's rate
     lastFrame: 0,
     pickerPath: null,     // the chosen file's path, or null
     order: 0,             // the stacking of windows and boxes, newest on top
@@ -99,10 +99,11 @@ mergeInto(LibraryManager.library, {
   web_wait_frame: function() {
     return Asyncify.handleSleep((wakeUp) => {
       requestAnimationFrame((time) => {
-        // A long pause (a hidden page) says nothing of the display's rate.
+        // The display's rate is the shortest interval between frames: a frame
+        // the program or the browser made late only lengthens one.
         const interval = time - Page.lastFrame;
-        if (Page.lastFrame > 0 && interval > 4 && interval < 100) {
-          Page.frameInterval += (interval - Page.frameInterval) / 8;
+        if (Page.lastFrame > 0 && interval > 4 && interval < Page.frameInterval) {
+          Page.frameInterval = interval;
         }
         Page.lastFrame = time;
         Page.frames.offered++;
