@@ -75,23 +75,8 @@ typedef INT_PTR(CALLBACK* DLGPROC)(HWND, UINT, WPARAM, LPARAM);
 // Bitmaps
 #define BI_RGB 0
 #define BI_RLE8 1
-#define BI_RLE4 2
-#define BI_BITFIELDS 3
-#define BI_JPEG 4
-#define BI_PNG 5
 #define CBM_INIT 0x04
 #define DIB_RGB_COLORS 0
-
-#pragma pack(push, 2)
-struct BITMAPFILEHEADER {
-    WORD bfType;
-    DWORD bfSize;
-    WORD bfReserved1;
-    WORD bfReserved2;
-    DWORD bfOffBits;
-};
-#pragma pack(pop)
-static_assert(sizeof(BITMAPFILEHEADER) == 14, "file header is 14 bytes");
 
 struct BITMAPINFOHEADER {
     DWORD biSize;
@@ -244,8 +229,10 @@ struct OPENFILENAMEA {
 #define MK_LBUTTON 0x0001
 #define MK_RBUTTON 0x0002
 #define SIZE_RESTORED 0
-#define WA_ACTIVE 1
 
+// The open-file record's size in the 32-bit layout without the members
+// Windows 2000 added, which every version of the dialog takes.
+#define OPENFILENAME_SIZE_VERSION_400A 76
 #define OFN_HIDEREADONLY 0x00000004
 #define OFN_PATHMUSTEXIST 0x00000800
 #define OFN_FILEMUSTEXIST 0x00001000

@@ -14,9 +14,6 @@ constexpr char kChooseTitle[] = "Choose a picture";
 // Shown name and pattern pairs, each string NUL-terminated; the literal's
 // own NUL ends the list with an empty string.
 constexpr char kFilter[] = "Bitmaps (*.bmp)\0*.bmp\0All files (*.*)\0*.*\0";
-// The open-file record's size in the 32-bit layout without the later
-// members, as the desktop program gives it.
-constexpr DWORD kOpenFileNameSize = 76;
 constexpr WORD kButtonClass = 0x0080;
 constexpr WORD kStaticClass = 0x0082;
 constexpr DWORD kItemStyle = WS_CHILD | WS_VISIBLE;
@@ -71,7 +68,7 @@ void OnChoose(HWND dialog) {
     std::memcpy(path, saverState.chosen.picture, sizeof path);
     OPENFILENAMEA request;
     std::memset(&request, 0, sizeof request);
-    request.lStructSize = kOpenFileNameSize;
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
     request.hwndOwner = dialog;
     request.lpstrFilter = kFilter;
     request.lpstrFile = path;

@@ -16,14 +16,8 @@ static_assert(sizeof kDialogTitle == 15, "dialog title is 14 bytes");
 // literal's own NUL ends the list with an empty string.
 constexpr char kFileFilter[] = "Exe Files(*.bmp)\0*.bmp\0All Files(*.*)\0*.*\0";
 
-// The dialog record's size in the 32-bit layout without the later extension
-// members, which every version of the dialog accepts.
-constexpr DWORD kOpenFileNameSize = 76;
 constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
 static_assert(kOpenFileFlags == 0x1804, "dialog flags");
-#ifdef _WIN32
-static_assert(sizeof(OPENFILENAMEA) >= kOpenFileNameSize, "the record holds the members given");
-#endif
 
 void ReleaseCurrentPicture() {
     if (appState.pictureReady) {
@@ -131,7 +125,7 @@ void DrawPicture(HDC surface) {
 bool ChooseFile(HWND owner) {
     OPENFILENAMEA request;
     std::memset(&request, 0, sizeof request);
-    request.lStructSize = kOpenFileNameSize;
+    request.lStructSize = OPENFILENAME_SIZE_VERSION_400A;  // the size every version of the dialog takes
     request.hwndOwner = owner;
     request.lpstrFilter = kFileFilter;
     request.lpstrFile = appState.currentFile;

@@ -35,6 +35,10 @@ Windowing state;
 
 HCURSOR__ arrowCursor{32512};
 
+// The open-file record's whole size in the 32-bit layout, the later members
+// included.
+constexpr DWORD kOpenFileNameFullSize = 88;
+
 DWORD Now() {
     using namespace std::chrono;
     return static_cast<DWORD>(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
@@ -511,7 +515,7 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
     winmodel::backend::NoteOpenDialog(*request);
     // A record of another size than the 32-bit one without and with the later
     // members, or an owner that is gone: the dialog does not open.
-    if ((request->lStructSize != 76 && request->lStructSize != 88) ||
+    if ((request->lStructSize != OPENFILENAME_SIZE_VERSION_400A && request->lStructSize != kOpenFileNameFullSize) ||
         (request->hwndOwner != nullptr && !IsLive(request->hwndOwner))) {
         return FALSE;
     }
