@@ -162,14 +162,18 @@ mergeInto(LibraryManager.library, {
     root.setAttribute('aria-labelledby', title.id);
     root.append(bar, canvas);
     // A press of any pointer (mouse, pen, touch) is a click; the mouse's
-    // second button is its right button.
+    // second button is its right button. A mouse's press lets the page open
+    // the file picker at once; a pen's or a finger's only once lifted, so
+    // that is when their press and release are told.
     canvas.addEventListener('pointerdown', (event) => {
+      event.preventDefault();
+      if (event.pointerType !== 'mouse') return;
       const [x, y] = Page.where(canvas, event);
       Page.queue(event.button === 2 ? 4 : 2, handle, x, y);
-      event.preventDefault();
     });
     canvas.addEventListener('pointerup', (event) => {
       const [x, y] = Page.where(canvas, event);
+      if (event.pointerType !== 'mouse') Page.queue(2, handle, x, y);
       Page.queue(event.button === 2 ? 5 : 3, handle, x, y);
     });
     canvas.addEventListener('pointermove', (event) => {
@@ -271,6 +275,9 @@ mergeInto(LibraryManager.library, {
       read.then((bytes) => FS.writeFile(path, new Uint8Array(bytes)), () => FS.writeFile(path, new Uint8Array(0)))
           .then(() => end(path));
     });
+    // A browser opens the picker only shortly after a press; without one it
+    // would never answer, and the program would wait for ever: Cancel.
+    if (navigator.userActivation && !navigator.userActivation.isActive) return end(null);
     input.click();
   },
 
