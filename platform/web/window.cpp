@@ -119,9 +119,9 @@ void SetClient(HWND window, int width, int height) {
                                 std::max(height, 0))) {
         winmodel::Invalidate(window);
     }
+    // A canvas of a new size is blank until the paint the model asks for.
     web_place_window(reinterpret_cast<std::uintptr_t>(window), window->rect.left, window->rect.top,
                      window->clientWidth, window->clientHeight);
-    ++window->side->drawn;
 }
 
 }  // namespace
@@ -133,7 +133,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     if ((asked.style & WS_CHILD) != 0) {
         return false;
     }
-    window->side = new SideWindow{{}, 1};
+    window->side = new SideWindow{{}, 0};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     web_create_window(reinterpret_cast<std::uintptr_t>(window));
     shownWindows.push_back(window);
