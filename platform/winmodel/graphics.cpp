@@ -70,8 +70,8 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 // window pixels. Every frame of the program goes through here, so 24-bit
 // pixels go four at a time where the processor has SSE2 (every x86-64 one)
 // or WebAssembly's SIMD: one 16-byte load holds them, each moved to a 32-bit
-// lane (SSE2: by byte shifts, the top byte cleared; WebAssembly: by one byte
-// shuffle taking the top byte from zero). The load reads 16 bytes of the 12 it
+// lane (SSE2: by byte shifts; WebAssembly: by one byte shuffle), the top byte
+// cleared. The load reads 16 bytes of the 12 it
 // uses, so it runs only while 16 bytes of the row are left; the last pixels go
 // one by one, as all do elsewhere. On arm64 (NEON, which every arm64 processor
 // has) they go sixteen at a time: a load of 48 bytes parts their blue, green
@@ -93,10 +93,12 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
         vst4q_u8(reinterpret_cast<std::uint8_t*>(to + i), pixels);
     }
 #elif defined(__wasm_simd128__)
-    const v128_t zero = wasm_i32x4_splat(0);
+    const v128_t lowBytes = wasm_i32x4_splat(0x00FFFFFF);
     for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const v128_t four = wasm_v128_load(from + 3 * i);
-        wasm_v128_store(to + i, wasm_i8x16_shuffle(four, zero, 0, 1, 2, 16, 3, 4, 5, 16, 6, 7, 8, 16, 9, 10, 11, 16));
+        wasm_v128_store(to + i, wasm_v128_and(wasm_i8x16_shuffle(four, four, 0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10,
+                                                                 11, 11),
+                                              lowBytes));
     }
 #endif
     for (; i < count; ++i) {
