@@ -20,7 +20,6 @@ mergeInto(LibraryManager.library, {
     ratio: function() {
       return window.devicePixelRatio || 1;
     },
-    // A length in device pixels as a CSS length.
     // A window's frame, in whole device pixels: a caption bar over the
     // client area and a border around the rest.
     captionHeight: function() {
@@ -29,6 +28,7 @@ mergeInto(LibraryManager.library, {
     borderWidth: function() {
       return Math.max(1, Math.round(Page.ratio()));
     },
+    // A length in device pixels as a CSS length.
     css: function(devicePixels) {
       return (devicePixels / Page.ratio()) + 'px';
     },
