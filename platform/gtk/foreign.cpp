@@ -336,6 +336,12 @@ bool ConvertRows(const PixelLayout& layout, const unsigned char* data, int width
 
 bool IsChildWindow(HWND window) { return children.count(window) != 0; }
 
+SharedImages** ChildShared(HWND window, GdkWindow** content) {
+    const auto child = children.find(window);
+    *content = child != children.end() ? child->second.wrapper : nullptr;
+    return child != children.end() ? &child->second.shared : nullptr;
+}
+
 bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked) {
     GdkDisplay* display = X11Display();
     ::Window parent;
@@ -420,8 +426,7 @@ void DestroyChildWindow(HWND window) {
 
 void PresentChild(HWND window, int x, int y, int width, int height) {
     ChildWindow& child = children.at(window);
-    if (PutShared(&child.shared, child.wrapper, window->pixels.data(), window->pixelWidth, window->pixelHeight, x,
-                  y, width, height)) {
+    if (ShowShared(child.shared, x, y, width, height, 0, 0)) {
         return;
     }
     GdkDisplay* display = X11Display();

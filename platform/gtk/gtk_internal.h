@@ -28,13 +28,18 @@ WPARAM VirtualKey(guint keyval);
 // One of the program's texts, Shift_JIS bytes, in UTF-8, for g_free.
 gchar* ProgramText(const char* text);
 
-// Puts a rectangle of a window's pixels (rows of `pixelWidth` pixels, as the
-// Windows model keeps them) into its X window through memory shared with the
-// server, keeping the images in `*kept`; false where the display offers no
-// such memory (then nothing is kept, and the caller draws another way).
-bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pixels, int pixelWidth,
-               int pixelHeight, int x, int y, int width, int height);
-// Gives the images back, once the server is done with them.
+// A window's pixels in an image shared with the X server (the model draws
+// straight into it): MakeShared makes the image of `width` x `height` for
+// the X window `content`, in place of the one `*kept` held, and gives its
+// pixels (rows of `width`), or null where the display offers no such memory
+// (then nothing is kept and the caller keeps the pixels itself). ShowShared
+// puts a rectangle of it into the window, (toX, toY) further on there; false
+// where the server refused. AwaitShared returns once the server has read the
+// last one put, so the pixels may be written again.
+std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, int height);
+bool ShowShared(SharedImages* shared, int x, int y, int width, int height, int toX, int toY);
+void AwaitShared(SharedImages* shared);
+// Gives the image back, once the server is done with it.
 void DropShared(SharedImages** kept);
 
 // The command line WinMain is given: the arguments after the program's name
@@ -62,6 +67,8 @@ bool ConvertRows(const PixelLayout& layout, const unsigned char* data, int width
 // Windows made with WS_CHILD (foreign.cpp): X windows with no frame inside a
 // foreign window or one of the program's own, in screen pixels.
 bool IsChildWindow(HWND window);
+// A child window's shared image and its GDK window; null for no child window.
+SharedImages** ChildShared(HWND window, GdkWindow** content);
 bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked);
 void ShowChildWindow(HWND window);
 void PlaceChildWindow(HWND window, int x, int y, int width, int height);

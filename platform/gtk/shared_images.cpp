@@ -1,14 +1,14 @@
 // Frames through the X server's shared memory (MIT-SHM): a window's pixels
-// are copied into an image the server reads in place and put into the
-// window, one request a frame, with no pixels going through the connection.
+// live in an image the server reads in place (the Windows model draws
+// straight into it), and each frame is one request putting it into the
+// window, with no pixels going through the connection.
 //
-// Two images take turns: a frame is written into one while the server may
-// still be reading the other, so the program steps the next generation while
-// the server shows the last; an image is written again only once the server
-// has said it is done with it (its completion event), so what it shows is
-// always a whole frame. They are made for the window's size and kept, so a
-// frame allocates nothing. A display that cannot share memory with this
-// process (a remote one) is told once and then drawn as before.
+// The server reads the image while the program steps the next generation;
+// the model writes into it again only once the server has said it is done
+// with it (its completion event), so what it shows is always a whole frame.
+// The image is made for the window's size and kept, so a frame allocates
+// nothing. A display that cannot share memory with this process (a remote
+// one) is told once, and the pixels then stay in the model's own memory.
 //
 // The frames go through a connection to the display of their own: GTK reads
 // every event of its own connection, and would take the completions away.
@@ -19,7 +19,6 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "platform/gtk/gtk_internal.h"
@@ -80,52 +79,40 @@ struct SharedImages {
     int width, height;
     int completion;  // the completion event's type
     GC gc;
-    XShmSegmentInfo segments[2];
-    XImage* images[2];
-    bool pending[2];
-    int next;
+    ::Window target;  // the window the gc was made for
+    XShmSegmentInfo segment;
+    XImage* image;
+    bool pending;
 };
 
 namespace {
 
-// Waits until the server is done reading image `which`: its completion is
-// there, or comes before the answer to a round trip, by which the server has
-// carried out every request before it. A put the server refused has none.
-void AwaitServer(SharedImages* shared, int which) {
-    if (!shared->pending[which]) {
+// Waits until the server is done reading the image: its completion is there,
+// or comes before the answer to a round trip, by which the server has carried
+// out every request before it. A put the server refused has none.
+void AwaitServer(SharedImages* shared) {
+    if (!shared->pending) {
         return;
     }
-    Awaited awaited{shared->completion, shared->segments[which].shmseg};
+    Awaited awaited{shared->completion, shared->segment.shmseg};
     XEvent event;
     if (!XCheckIfEvent(shared->display, &event, IsCompletionOf, reinterpret_cast<XPointer>(&awaited))) {
         XSync(shared->display, False);
         XCheckIfEvent(shared->display, &event, IsCompletionOf, reinterpret_cast<XPointer>(&awaited));
     }
-    shared->pending[which] = false;
+    shared->pending = false;
 }
 
-void ReleaseImage(SharedImages* shared, int which) {
-    XImage* image = shared->images[which];
-    if (image == nullptr) {
-        return;
-    }
-    AwaitServer(shared, which);
-    XShmDetach(shared->display, &shared->segments[which]);
-    image->data = nullptr;  // the segment's, not the image's to free
-    XDestroyImage(image);
-    shmdt(shared->segments[which].shmaddr);
-    shared->images[which] = nullptr;
-}
-
-// Makes image `which` of the window's size in memory both sides share.
-bool MakeImage(SharedImages* shared, Visual* visual, int which) {
-    XShmSegmentInfo& segment = shared->segments[which];
+// Makes the image of the window's size in memory both sides share.
+bool MakeImage(SharedImages* shared, Visual* visual) {
+    XShmSegmentInfo& segment = shared->segment;
     XImage* image = XShmCreateImage(shared->display, visual, 24, ZPixmap, nullptr, &segment,
                                     static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height));
-    // The window's pixels are 32-bit words, blue in the lowest byte: the
-    // image must hold them the same way to take them as they are.
+    // The window's pixels are 32-bit words, blue in the lowest byte, in rows
+    // of the window's width: the image must hold them the same way.
     const bool fits = image != nullptr && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                      image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+                      image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF &&
+                      image->bytes_per_line == 4 * shared->width;
     segment.shmid =
         fits ? shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * shared->height, IPC_CREAT | 0600)
              : -1;
@@ -151,8 +138,8 @@ bool MakeImage(SharedImages* shared, Visual* visual, int which) {
         return false;
     }
     image->data = segment.shmaddr;
-    shared->images[which] = image;
-    shared->pending[which] = false;
+    shared->image = image;
+    shared->pending = false;
     return true;
 }
 
@@ -160,58 +147,52 @@ bool MakeImage(SharedImages* shared, Visual* visual, int which) {
 
 namespace gtkside {
 
-bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pixels, int pixelWidth,
-               int pixelHeight, int x, int y, int width, int height) {
+std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, int height) {
+    DropShared(kept);
     Display* display = refused ? nullptr : FramesConnection(GDK_WINDOW_XDISPLAY(content));
-    if (display == nullptr) {
+    auto* shared = display != nullptr ? new (std::nothrow) SharedImages{} : nullptr;
+    if (shared == nullptr) {
+        return nullptr;
+    }
+    shared->display = display;
+    shared->width = width;
+    shared->height = height;
+    shared->completion = XShmGetEventBase(display) + ShmCompletion;
+    if (!MakeImage(shared, GDK_VISUAL_XVISUAL(gdk_window_get_visual(content)))) {
+        delete shared;
+        refused = true;
+        return nullptr;
+    }
+    shared->target = GDK_WINDOW_XID(content);
+    shared->gc = XCreateGC(display, shared->target, 0, nullptr);
+    *kept = shared;
+    return reinterpret_cast<std::uint32_t*>(shared->image->data);
+}
+
+bool ShowShared(SharedImages* shared, int x, int y, int width, int height, int toX, int toY) {
+    if (shared == nullptr || refused) {
         return false;
     }
-    SharedImages* shared = *kept;
-    if (shared != nullptr && (shared->width != pixelWidth || shared->height != pixelHeight)) {
-        DropShared(kept);
-        shared = nullptr;
-    }
-    if (shared == nullptr) {
-        shared = new (std::nothrow) SharedImages{};
-        if (shared == nullptr) {
-            return false;
-        }
-        shared->display = display;
-        shared->width = pixelWidth;
-        shared->height = pixelHeight;
-        shared->completion = XShmGetEventBase(display) + ShmCompletion;
-        Visual* visual = GDK_VISUAL_XVISUAL(gdk_window_get_visual(content));
-        if (!MakeImage(shared, visual, 0) || !MakeImage(shared, visual, 1)) {
-            ReleaseImage(shared, 0);
-            delete shared;
-            refused = true;
-            return false;
-        }
-        shared->gc = XCreateGC(display, GDK_WINDOW_XID(content), 0, nullptr);
-        *kept = shared;
-    }
-    // Only what lies inside the pixels kept.
-    width = std::min(x + width, pixelWidth) - std::max(x, 0);
-    height = std::min(y + height, pixelHeight) - std::max(y, 0);
+    // Only what lies inside the image.
+    width = std::min(x + width, shared->width) - std::max(x, 0);
+    height = std::min(y + height, shared->height) - std::max(y, 0);
     x = std::max(x, 0);
     y = std::max(y, 0);
     if (width <= 0 || height <= 0) {
         return true;
     }
-    const int which = shared->next;
-    AwaitServer(shared, which);
-    XImage* image = shared->images[which];
-    for (int row = y; row < y + height; ++row) {
-        std::memcpy(
-            image->data + static_cast<std::size_t>(row) * image->bytes_per_line + 4 * static_cast<std::size_t>(x),
-            pixels + static_cast<std::size_t>(row) * pixelWidth + x, 4 * static_cast<std::size_t>(width));
-    }
-    XShmPutImage(display, GDK_WINDOW_XID(content), shared->gc, image, x, y, x, y, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), True);
-    XFlush(display);
-    shared->pending[which] = true;
-    shared->next = 1 - which;
+    AwaitServer(shared);  // a put still being read is let finish first
+    XShmPutImage(shared->display, shared->target, shared->gc, shared->image, x, y, toX + x, toY + y,
+                 static_cast<unsigned>(width), static_cast<unsigned>(height), True);
+    XFlush(shared->display);
+    shared->pending = true;
     return true;
+}
+
+void AwaitShared(SharedImages* shared) {
+    if (shared != nullptr) {
+        AwaitServer(shared);
+    }
 }
 
 void DropShared(SharedImages** kept) {
@@ -219,8 +200,11 @@ void DropShared(SharedImages** kept) {
     if (shared == nullptr) {
         return;
     }
-    ReleaseImage(shared, 0);
-    ReleaseImage(shared, 1);
+    AwaitServer(shared);
+    XShmDetach(shared->display, &shared->segment);
+    shared->image->data = nullptr;  // the segment's, not the image's to free
+    XDestroyImage(shared->image);
+    shmdt(shared->segment.shmaddr);
     XFreeGC(shared->display, shared->gc);
     delete shared;
     *kept = nullptr;

@@ -188,6 +188,7 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     if (!winmodel::IsLive(window)) {
         return static_cast<int>(lines);  // the screen keeps nothing
     }
+    winmodel::BeforeWriting(window);
     WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
                 Placement{x, y, width, height, sourceX, sourceY, startScan, lines});
     // Drawn through a paint context, it shows at EndPaint.

@@ -194,19 +194,37 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
     const bool resized = pixelWidth != window->pixelWidth || pixelHeight != window->pixelHeight;
     const bool changed = resized || width != window->clientWidth || height != window->clientHeight;
     if (resized) {
-        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(pixelWidth) * pixelHeight, kUnpaintedPixel);
+        // What is drawn moves over; the side may give back its old memory
+        // when it supplies the new, so it is held aside first.
+        std::vector<std::uint32_t> kept(window->pixels.begin(), window->pixels.end());
+        const std::size_t count = static_cast<std::size_t>(pixelWidth) * pixelHeight;
+        std::uint32_t* supplied =
+            pixelMemory.supply != nullptr ? pixelMemory.supply(window, pixelWidth, pixelHeight) : nullptr;
+        WindowPixels& pixels = window->pixels;
+        pixels.own.assign(supplied != nullptr ? 0 : count, kUnpaintedPixel);
+        pixels.own.shrink_to_fit();
+        pixels.start = supplied != nullptr ? supplied : pixels.own.data();
+        pixels.count = count;
+        std::fill_n(pixels.start, count, kUnpaintedPixel);
         for (int row = 0; row < std::min(pixelHeight, window->pixelHeight); ++row) {
-            std::copy_n(window->pixels.begin() + static_cast<std::ptrdiff_t>(row) * window->pixelWidth,
+            std::copy_n(kept.begin() + static_cast<std::ptrdiff_t>(row) * window->pixelWidth,
                         std::min(pixelWidth, window->pixelWidth),
-                        pixels.begin() + static_cast<std::ptrdiff_t>(row) * pixelWidth);
+                        pixels.start + static_cast<std::ptrdiff_t>(row) * pixelWidth);
         }
-        window->pixels.swap(pixels);
         window->pixelWidth = pixelWidth;
         window->pixelHeight = pixelHeight;
     }
     window->clientWidth = width;
     window->clientHeight = height;
     return changed;
+}
+
+PixelMemory pixelMemory;
+
+void BeforeWriting(HWND window) {
+    if (pixelMemory.beforeWriting != nullptr) {
+        pixelMemory.beforeWriting(window);
+    }
 }
 
 void ResetWindows() {
@@ -409,6 +427,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (!winmodel::BrushColour(window->background, &colour)) {
                 return 0;
             }
+            winmodel::BeforeWriting(window);
             std::fill(window->pixels.begin(), window->pixels.end(),
                       (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF));
             // Erased through a paint context, it shows at EndPaint.
@@ -439,6 +458,10 @@ BOOL DestroyWindow(HWND window) {
     window->alive = false;
     window->needsPaint = false;
     winmodel::backend::DestroySystemWindow(window);
+    if (window->pixels.own.empty()) {
+        window->pixels = WindowPixels{};  // the side's memory went with its window
+        window->pixelWidth = window->pixelHeight = 0;
+    }
     --winmodel::Counts().windows;
     auto& queue = state.queue;
     queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& m) { return m.hwnd == window; }),

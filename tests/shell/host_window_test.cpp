@@ -363,4 +363,38 @@ TEST_F(HostWindowTest, ALoopWithNoInputLeftIsEndedByTheHost) {
     EXPECT_EQ(host::CurrentLoopStats().sessionEnds, 2);
 }
 
+// A side that shows a window's pixels from memory of its own gets them drawn
+// there, once it has read the last frame, and they move over into the new
+// memory it gives for a new size.
+std::vector<std::uint32_t> sideMemory[2];
+int supplied = 0;
+int waits = 0;
+
+TEST_F(HostWindowTest, PixelsAreDrawnStraightIntoMemoryASideSupplies) {
+    supplied = waits = 0;
+    winmodel::pixelMemory.supply = [](HWND, int width, int height) {
+        sideMemory[supplied].assign(static_cast<std::size_t>(width) * height, 0xABCDEFu);
+        return sideMemory[supplied++].data();
+    };
+    winmodel::pixelMemory.beforeWriting = [](HWND) { ++waits; };
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
+    ASSERT_EQ(supplied, 1);
+    ASSERT_EQ(sideMemory[0].size(), 2u);
+    EXPECT_EQ(sideMemory[0][1], winmodel::kUnpaintedPixel);  // what nothing drew yet
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 1, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const unsigned char bits[4] = {0x01, 0x02, 0x03, 0};
+    HDC context = platform::GetDC(window);
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 1, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    platform::ReleaseDC(window, context);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(sideMemory[0][1], 0x00030201u);
+    EXPECT_TRUE(platform::MoveWindow(window, 0, 0, 3 + host::kFrameWidth, 2 + host::kFrameHeight, FALSE));
+    ASSERT_EQ(supplied, 2);
+    constexpr std::uint32_t kBlank = winmodel::kUnpaintedPixel;
+    EXPECT_EQ(sideMemory[1], (std::vector<std::uint32_t>{kBlank, 0x00030201u, kBlank, kBlank, kBlank, kBlank}));
+    platform::DestroyWindow(window);
+    winmodel::pixelMemory = winmodel::PixelMemory{};
+}
+
 }  // namespace
