@@ -13,6 +13,9 @@ The suite runs under one locale (--locale, the Japanese one by default): the
 program's texts must read the same under every one, whatever the system's
 code page.
 
+With --wayland the native program's scenarios that need no input run in a
+Wayland session instead (wsession.py: weston, XWayland beside it).
+
 The parts: xsession.py (the X session), programs.py (starting the program
 natively or under Wine), session.py (one scenario's world), scenarios.py
 (what is checked), pictures.py (the test pictures).
@@ -24,6 +27,7 @@ the stand-in for the settings' preview box its /p scenario needs.
 Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
                   [--locale LANG] [--only NAME ...]
        run_e2e.py --native --exe build/linux/mottler [...]
+       run_e2e.py --native --wayland --exe build/linux/mottler [...]
        run_e2e.py --exe build/win32/mottler.scr --helper build/win32/tests/preview-parent.exe
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
@@ -37,13 +41,14 @@ import traceback
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from programs import native_environment, wine_environment  # noqa: E402
 from saver_scenarios import SAVER_SCENARIOS  # noqa: E402
-from scenarios import SCENARIOS  # noqa: E402
+from scenarios import SCENARIOS, WAYLAND_SCENARIOS  # noqa: E402
 from session import SCREEN, Session  # noqa: E402
 from xsession import Failure, check, free_display  # noqa: E402
 
 
 def run_scenario(scenario, display, args, env):
-    session = Session(scenario.__name__, display, args.out, args.exe, env, args.native)
+    session = Session(scenario.__name__, display, args.out, args.exe, env, args.native,
+                      getattr(scenario, 'wayland_scale', None))
     session.helper = args.helper
     started = time.monotonic()
     error = None
@@ -75,6 +80,8 @@ def main():
     parser.add_argument('--locale', default=None,
                         help='LANG for Wine (default: the one scripts/wine-env.sh sets)')
     parser.add_argument('--only', nargs='*', default=None)
+    parser.add_argument('--wayland', action='store_true',
+                        help="the native program's scenarios in a Wayland session (weston)")
     parser.add_argument('--helper', default=None,
                         help="the preview box's stand-in, for mottler.scr's scenarios")
     args = parser.parse_args()
@@ -93,6 +100,7 @@ def main():
     if args.helper:
         args.helper = os.path.abspath(args.helper)
     listed = SAVER_SCENARIOS if args.exe.lower().endswith('.scr') else SCENARIOS
+    listed = WAYLAND_SCENARIOS if args.wayland else listed
     chosen = [s for s in listed if (args.only is None or s.__name__ in args.only) and
               (args.native or not getattr(s, 'native_only', False))]
     passed = failed = 0
@@ -111,7 +119,7 @@ def main():
         else:
             failed += 1
             report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
-    kind = 'native' if args.native else 'Wine'
+    kind = ('native, Wayland' if args.wayland else 'native') if args.native else 'Wine'
     report(f'e2e ({kind}, {env["LANG"]}): {passed} passed, {failed} failed')
     report(f'captures: {args.out}')
     summary.close()
