@@ -426,9 +426,10 @@ void DestroyChildWindow(HWND window) {
 
 void PresentChild(HWND window, int x, int y, int width, int height) {
     ChildWindow& child = children.at(window);
-    if (ShowShared(child.shared, x, y, width, height, 0, 0)) {
+    if (PresentShared(window, child.shared, 0, 0)) {
         return;
     }
+    winmodel::SettlePixels(window);
     GdkDisplay* display = X11Display();
     Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);
     gdk_x11_display_error_trap_push(display);

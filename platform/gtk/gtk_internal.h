@@ -28,18 +28,22 @@ WPARAM VirtualKey(guint keyval);
 // One of the program's texts, Shift_JIS bytes, in UTF-8, for g_free.
 gchar* ProgramText(const char* text);
 
-// A window's pixels in an image shared with the X server (the model draws
-// straight into it): MakeShared makes the image of `width` x `height` for
-// the X window `content`, in place of the one `*kept` held, and gives its
-// pixels (rows of `width`), or null where the display offers no such memory
-// (then nothing is kept and the caller keeps the pixels itself). ShowShared
-// puts a rectangle of it into the window, (toX, toY) further on there; false
-// where the server refused. AwaitShared returns once the server has read the
-// last one put, so the pixels may be written again.
+// A window's pixels in images shared with the X server, which take turns
+// (the model draws straight into them): MakeShared makes two images of
+// `width` x `height` for the X window `content`, in place of those `*kept`
+// held, and gives the first one's pixels (rows of `width`), or null where
+// the display offers no such memory (then nothing is kept and the caller
+// keeps the pixels itself). PresentShared puts the image the window's
+// pixels are in into the X window at (toX, toY), all of it (what was drawn
+// through a paint context shows only at EndPaint, and may lie beyond the
+// rectangle presented first), and turns the window to the other image;
+// false where the server refused.
+// AwaitShared returns once the server is done reading the image `pixels`
+// are in, so that they may be written again.
 std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, int height);
-bool ShowShared(SharedImages* shared, int x, int y, int width, int height, int toX, int toY);
-void AwaitShared(SharedImages* shared);
-// Gives the image back, once the server is done with it.
+bool PresentShared(HWND window, SharedImages* shared, int toX, int toY);
+void AwaitShared(SharedImages* shared, const std::uint32_t* pixels);
+// Gives the images back, once the server is done with them.
 void DropShared(SharedImages** kept);
 
 // The command line WinMain is given: the arguments after the program's name

@@ -1,12 +1,15 @@
 // Frames through the X server's shared memory (MIT-SHM): a window's pixels
-// live in an image the server reads in place (the Windows model draws
-// straight into it), and each frame is one request putting it into the
-// window, with no pixels going through the connection.
+// live in images the server reads in place (the Windows model converts each
+// frame straight into one), and each frame is one request putting it into
+// the window, with no pixels going through the connection.
 //
-// The server reads the image while the program steps the next generation;
-// the model writes into it again only once the server has said it is done
-// with it (its completion event), so what it shows is always a whole frame.
-// The image is made for the window's size and kept, so a frame allocates
+// Two images take turns: once one is put, the model is turned to the other
+// (winmodel::TurnPixels), so the program steps and writes the next frame
+// while the server still reads the last; an image is written again only
+// once the server has said it is done with it (its completion event), so
+// what it shows is always a whole frame. A frame that rewrites every pixel
+// (the program's are such) is never copied from one image to the other.
+// The images are made for the window's size and kept, so a frame allocates
 // nothing. A display that cannot share memory with this process (a remote
 // one) is told once, and the pixels then stay in the model's own memory.
 //
@@ -80,32 +83,45 @@ struct SharedImages {
     int completion;  // the completion event's type
     GC gc;
     ::Window target;  // the window the gc was made for
-    XShmSegmentInfo segment;
-    XImage* image;
-    bool pending;
+    XShmSegmentInfo segments[2];
+    XImage* images[2];
+    bool pending[2];
 };
 
 namespace {
 
-// Waits until the server is done reading the image: its completion is there,
-// or comes before the answer to a round trip, by which the server has carried
-// out every request before it. A put the server refused has none.
-void AwaitServer(SharedImages* shared) {
-    if (!shared->pending) {
+// Waits until the server is done reading image `which`: its completion is
+// there, or comes before the answer to a round trip, by which the server has
+// carried out every request before it. A put the server refused has none.
+void AwaitServer(SharedImages* shared, int which) {
+    if (!shared->pending[which]) {
         return;
     }
-    Awaited awaited{shared->completion, shared->segment.shmseg};
+    Awaited awaited{shared->completion, shared->segments[which].shmseg};
     XEvent event;
     if (!XCheckIfEvent(shared->display, &event, IsCompletionOf, reinterpret_cast<XPointer>(&awaited))) {
         XSync(shared->display, False);
         XCheckIfEvent(shared->display, &event, IsCompletionOf, reinterpret_cast<XPointer>(&awaited));
     }
-    shared->pending = false;
+    shared->pending[which] = false;
 }
 
-// Makes the image of the window's size in memory both sides share.
-bool MakeImage(SharedImages* shared, Visual* visual) {
-    XShmSegmentInfo& segment = shared->segment;
+void ReleaseImage(SharedImages* shared, int which) {
+    XImage* image = shared->images[which];
+    if (image == nullptr) {
+        return;
+    }
+    AwaitServer(shared, which);
+    XShmDetach(shared->display, &shared->segments[which]);
+    image->data = nullptr;  // the segment's, not the image's to free
+    XDestroyImage(image);
+    shmdt(shared->segments[which].shmaddr);
+    shared->images[which] = nullptr;
+}
+
+// Makes image `which` of the window's size in memory both sides share.
+bool MakeImage(SharedImages* shared, Visual* visual, int which) {
+    XShmSegmentInfo& segment = shared->segments[which];
     XImage* image = XShmCreateImage(shared->display, visual, 24, ZPixmap, nullptr, &segment,
                                     static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height));
     // The window's pixels are 32-bit words, blue in the lowest byte, in rows
@@ -138,9 +154,19 @@ bool MakeImage(SharedImages* shared, Visual* visual) {
         return false;
     }
     image->data = segment.shmaddr;
-    shared->image = image;
-    shared->pending = false;
+    shared->images[which] = image;
+    shared->pending[which] = false;
     return true;
+}
+
+// The image the pixels are in; -1 for neither.
+int ImageOf(const SharedImages* shared, const std::uint32_t* pixels) {
+    for (int which = 0; which < 2; ++which) {
+        if (reinterpret_cast<const std::uint32_t*>(shared->images[which]->data) == pixels) {
+            return which;
+        }
+    }
+    return -1;
 }
 
 }  // namespace
@@ -158,7 +184,9 @@ std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, in
     shared->width = width;
     shared->height = height;
     shared->completion = XShmGetEventBase(display) + ShmCompletion;
-    if (!MakeImage(shared, GDK_VISUAL_XVISUAL(gdk_window_get_visual(content)))) {
+    Visual* visual = GDK_VISUAL_XVISUAL(gdk_window_get_visual(content));
+    if (!MakeImage(shared, visual, 0) || !MakeImage(shared, visual, 1)) {
+        ReleaseImage(shared, 0);
         delete shared;
         refused = true;
         return nullptr;
@@ -166,32 +194,34 @@ std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, in
     shared->target = GDK_WINDOW_XID(content);
     shared->gc = XCreateGC(display, shared->target, 0, nullptr);
     *kept = shared;
-    return reinterpret_cast<std::uint32_t*>(shared->image->data);
+    return reinterpret_cast<std::uint32_t*>(shared->images[0]->data);
 }
 
-bool ShowShared(SharedImages* shared, int x, int y, int width, int height, int toX, int toY) {
+bool PresentShared(HWND window, SharedImages* shared, int toX, int toY) {
     if (shared == nullptr || refused) {
         return false;
     }
-    // Only what lies inside the image.
-    width = std::min(x + width, shared->width) - std::max(x, 0);
-    height = std::min(y + height, shared->height) - std::max(y, 0);
-    x = std::max(x, 0);
-    y = std::max(y, 0);
-    if (width <= 0 || height <= 0) {
-        return true;
+    if (window->pixels.newer != nullptr) {
+        return true;  // nothing written since the last frame was put
     }
-    AwaitServer(shared);  // a put still being read is let finish first
-    XShmPutImage(shared->display, shared->target, shared->gc, shared->image, x, y, toX + x, toY + y,
-                 static_cast<unsigned>(width), static_cast<unsigned>(height), True);
+    const int which = ImageOf(shared, window->pixels.data());
+    if (which < 0) {
+        return false;
+    }
+    // The whole image, whatever the rectangle asked for: the other image,
+    // which the next frame goes into, may lack more than that rectangle.
+    XShmPutImage(shared->display, shared->target, shared->gc, shared->images[which], 0, 0, toX, toY,
+                 static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height), True);
     XFlush(shared->display);
-    shared->pending = true;
+    shared->pending[which] = true;
+    winmodel::TurnPixels(window, reinterpret_cast<std::uint32_t*>(shared->images[1 - which]->data));
     return true;
 }
 
-void AwaitShared(SharedImages* shared) {
-    if (shared != nullptr) {
-        AwaitServer(shared);
+void AwaitShared(SharedImages* shared, const std::uint32_t* pixels) {
+    const int which = shared != nullptr ? ImageOf(shared, pixels) : -1;
+    if (which >= 0) {
+        AwaitServer(shared, which);
     }
 }
 
@@ -200,11 +230,8 @@ void DropShared(SharedImages** kept) {
     if (shared == nullptr) {
         return;
     }
-    AwaitServer(shared);
-    XShmDetach(shared->display, &shared->segment);
-    shared->image->data = nullptr;  // the segment's, not the image's to free
-    XDestroyImage(shared->image);
-    shmdt(shared->segment.shmaddr);
+    ReleaseImage(shared, 0);
+    ReleaseImage(shared, 1);
     XFreeGC(shared->display, shared->gc);
     delete shared;
     *kept = nullptr;

@@ -20,9 +20,10 @@
 //   display's scale does: the pixels are painted at the surface's buffer
 //   scale, never scaled. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
-// - Pixels. On X11 the window's pixels live in an image shared with the
-//   server (shared_images.cpp), which the model draws into and a frame puts
-//   into the window; elsewhere they are the model's, painted by GTK.
+// - Pixels. On X11 the window's pixels live in two images shared with the
+//   server, taking turns (shared_images.cpp), which the model draws into and
+//   a frame puts into the window; elsewhere they are the model's, painted by
+//   GTK.
 #include <algorithm>
 #include <utility>
 
@@ -231,6 +232,7 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     HWND window = static_cast<HWND>(data);
     winmodel::SideWindow& side = *window->side;
     const int scale = ScaleOf(window);
+    winmodel::SettlePixels(window);
     if (side.image == nullptr || side.imagePixels != window->pixels.data() || side.imageWidth != window->pixelWidth ||
         side.imageHeight != window->pixelHeight || side.imageScale != scale) {
         if (side.image != nullptr) {
@@ -261,7 +263,7 @@ SharedImages** SharedOf(HWND window, GdkWindow** content) {
     return window->side != nullptr ? &window->side->shared : nullptr;
 }
 
-// On X11 the model keeps a window's pixels in the image shared with the
+// On X11 the model keeps a window's pixels in the images shared with the
 // server; elsewhere, in its own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     GdkWindow* content = nullptr;
@@ -282,7 +284,7 @@ void AwaitPixels(HWND window) {
     GdkWindow* content = nullptr;
     SharedImages** kept = SharedOf(window, &content);
     if (kept != nullptr) {
-        gtkside::AwaitShared(*kept);
+        gtkside::AwaitShared(*kept, window->pixels.data());
     }
 }
 
@@ -434,12 +436,12 @@ void Present(HWND window, int x, int y, int width, int height) {
     const int scale = ScaleOf(window);
     GtkAllocation area;
     gtk_widget_get_allocation(side.area, &area);
-    // On X11 the pixels are already in the image shared with the server, as
+    // On X11 the pixels are already in an image shared with the server, as
     // Wine puts a Windows program's drawing there: one request shows them,
     // where GTK's drawing would paint them into an offscreen surface first.
     // Elsewhere (Wayland, a display that shares no memory) GTK paints them
     // at its next frame, at the compositor's pace.
-    if (gtkside::ShowShared(side.shared, x, y, width, height, area.x * scale, area.y * scale)) {
+    if (gtkside::PresentShared(window, side.shared, area.x * scale, area.y * scale)) {
         return;
     }
     const int left = gtkside::LogicalPosition(x, scale);

@@ -87,6 +87,23 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
     }
 }
 
+// Does WritePixels write every one of the window's pixels? Its columns run
+// from x + first to x + end, its rows from y + top to y + bottom, each from a
+// scan line that must be among those given: the first and last rows' are
+// the extremes.
+bool WritesWhole(const HWND__& window, const DibLayout& layout, const Placement& at) {
+    const long long first = std::max({0LL, -at.x, -at.sourceX});
+    const long long end = std::min({at.width, window.clientWidth - at.x, layout.width - at.sourceX});
+    const long long top = std::max(0LL, -at.y);
+    const long long bottom = std::min(at.height, window.clientHeight - at.y);
+    const auto given = [&](long long j) {
+        const long long scan = layout.bottomUp ? at.sourceY + at.height - 1 - j : at.sourceY + j;
+        return scan >= at.startScan && scan < at.startScan + at.lines;
+    };
+    return at.x + first == 0 && at.x + end == window.pixelWidth && at.y + top == 0 &&
+           at.y + bottom == window.pixelHeight && given(top) && given(bottom - 1);
+}
+
 // Writes the DIB's pixels into `target` (`stride` pixels a row) as
 // SetDIBitsToDevice places them, within its first `clipWidth` columns and
 // `clipHeight` rows. Row j of the rectangle, from its top, comes from scan line
@@ -188,9 +205,10 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     if (!winmodel::IsLive(window)) {
         return static_cast<int>(lines);  // the screen keeps nothing
     }
-    winmodel::BeforeWriting(window);
+    const Placement at{x, y, width, height, sourceX, sourceY, startScan, lines};
+    winmodel::BeforeWriting(window, WritesWhole(*window, layout, at));
     WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
-                Placement{x, y, width, height, sourceX, sourceY, startScan, lines});
+                at);
     // Drawn through a paint context, it shows at EndPaint.
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);

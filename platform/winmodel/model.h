@@ -46,6 +46,10 @@ struct WindowPixels {
     std::uint32_t* start = nullptr;
     std::size_t count = 0;
     std::vector<std::uint32_t> own;  // empty while the side's memory holds them
+    // Set once the side has shown the pixels and turned the window to other
+    // memory of its own (winmodel::TurnPixels): the pixels there, newer,
+    // are copied over only before a write that does not cover them all.
+    const std::uint32_t* newer = nullptr;
     std::uint32_t* data() const { return start; }
     std::uint32_t* begin() const { return start; }
     std::uint32_t* end() const { return start + count; }
@@ -117,15 +121,28 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
 // written once, straight into it. `supply` gives memory for `width` x
 // `height` pixels (rows of `width`) that the side keeps until its next call
 // for the window or DestroySystemWindow, or null to leave them in the
-// model's own memory; `beforeWriting` returns once the system has read what
-// it was last given to show, so that it never shows a frame half written.
-// Both null (the test stand-in, the web page): the model's memory, no wait.
+// model's own memory; `beforeWriting` returns once the system is done
+// reading the memory the pixels are in, so that it never shows a frame half
+// written. Both null (the test stand-in, the web page): the model's memory,
+// no wait.
 struct PixelMemory {
     std::uint32_t* (*supply)(HWND window, int width, int height) = nullptr;
     void (*beforeWriting)(HWND window) = nullptr;
 };
 extern PixelMemory pixelMemory;
-void BeforeWriting(HWND window);  // calls the side's hook, if any
+// Before the pixels are written (`whole`: every one of them) or read: the
+// side's wait, then the newer pixels copied over unless all are rewritten.
+void BeforeWriting(HWND window, bool whole);
+inline void SettlePixels(HWND window) {
+    if (window->pixels.newer != nullptr) {
+        BeforeWriting(window, false);
+    }
+}
+// A side that has given the pixels to the system to show turns the window to
+// `next`, other memory of its own of the same size, so that the next frame
+// is written while the system still reads the last. A Present that finds
+// the window turned has nothing new to show: nothing was written since.
+void TurnPixels(HWND window, std::uint32_t* next);
 // A modal loop of the system: runs its events until `*done`, sending the
 // paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();

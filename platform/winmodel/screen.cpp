@@ -52,6 +52,7 @@ bool SourcePixels(HDC source, int x, int y, int width, int height, std::vector<s
     if (!winmodel::IsLive(window)) {
         return false;
     }
+    winmodel::SettlePixels(window);
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
             const long long wx = static_cast<long long>(x) + column;

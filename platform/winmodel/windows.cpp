@@ -196,6 +196,7 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
     if (resized) {
         // What is drawn moves over; the side may give back its old memory
         // when it supplies the new, so it is held aside first.
+        SettlePixels(window);
         std::vector<std::uint32_t> kept(window->pixels.begin(), window->pixels.end());
         const std::size_t count = static_cast<std::size_t>(pixelWidth) * pixelHeight;
         std::uint32_t* supplied =
@@ -221,10 +222,20 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
 
 PixelMemory pixelMemory;
 
-void BeforeWriting(HWND window) {
+void BeforeWriting(HWND window, bool whole) {
     if (pixelMemory.beforeWriting != nullptr) {
         pixelMemory.beforeWriting(window);
     }
+    WindowPixels& pixels = window->pixels;
+    if (pixels.newer != nullptr && !whole) {
+        std::copy_n(pixels.newer, pixels.count, pixels.start);
+    }
+    pixels.newer = nullptr;
+}
+
+void TurnPixels(HWND window, std::uint32_t* next) {
+    window->pixels.newer = window->pixels.start;
+    window->pixels.start = next;
 }
 
 void ResetWindows() {
@@ -427,7 +438,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (!winmodel::BrushColour(window->background, &colour)) {
                 return 0;
             }
-            winmodel::BeforeWriting(window);
+            winmodel::BeforeWriting(window, true);
             std::fill(window->pixels.begin(), window->pixels.end(),
                       (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF));
             // Erased through a paint context, it shows at EndPaint.

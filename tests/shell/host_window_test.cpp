@@ -364,8 +364,10 @@ TEST_F(HostWindowTest, ALoopWithNoInputLeftIsEndedByTheHost) {
 }
 
 // A side that shows a window's pixels from memory of its own gets them drawn
-// there, once it has read the last frame, and they move over into the new
-// memory it gives for a new size.
+// there, once it is done reading them; turned to other memory after a
+// frame, the window's newer pixels are copied over before a write that does
+// not cover them all; and they move over into the memory given for a new
+// size.
 std::vector<std::uint32_t> sideMemory[2];
 int supplied = 0;
 int waits = 0;
@@ -379,20 +381,24 @@ TEST_F(HostWindowTest, PixelsAreDrawnStraightIntoMemoryASideSupplies) {
     winmodel::pixelMemory.beforeWriting = [](HWND) { ++waits; };
     const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
     ASSERT_EQ(supplied, 1);
-    ASSERT_EQ(sideMemory[0].size(), 2u);
-    EXPECT_EQ(sideMemory[0][1], winmodel::kUnpaintedPixel);  // what nothing drew yet
+    constexpr std::uint32_t kBlank = winmodel::kUnpaintedPixel;
+    EXPECT_EQ(sideMemory[0], (std::vector<std::uint32_t>{kBlank, kBlank}));
     BITMAPINFO info{};
     info.bmiHeader = BITMAPINFOHEADER{40, 1, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
     const unsigned char bits[4] = {0x01, 0x02, 0x03, 0};
     HDC context = platform::GetDC(window);
     EXPECT_EQ(platform::SetDIBitsToDevice(context, 1, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
-    platform::ReleaseDC(window, context);
     EXPECT_EQ(waits, 1);
-    EXPECT_EQ(sideMemory[0][1], 0x00030201u);
+    EXPECT_EQ(sideMemory[0], (std::vector<std::uint32_t>{kBlank, 0x00030201u}));
+    sideMemory[1].assign(2, 0xABCDEFu);
+    winmodel::TurnPixels(window, sideMemory[1].data());
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 0, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    EXPECT_EQ(sideMemory[1], (std::vector<std::uint32_t>{0x00030201u, 0x00030201u}));
+    platform::ReleaseDC(window, context);
     EXPECT_TRUE(platform::MoveWindow(window, 0, 0, 3 + host::kFrameWidth, 2 + host::kFrameHeight, FALSE));
     ASSERT_EQ(supplied, 2);
-    constexpr std::uint32_t kBlank = winmodel::kUnpaintedPixel;
-    EXPECT_EQ(sideMemory[1], (std::vector<std::uint32_t>{kBlank, 0x00030201u, kBlank, kBlank, kBlank, kBlank}));
+    EXPECT_EQ(sideMemory[1],
+              (std::vector<std::uint32_t>{0x00030201u, 0x00030201u, kBlank, kBlank, kBlank, kBlank}));
     platform::DestroyWindow(window);
     winmodel::pixelMemory = winmodel::PixelMemory{};
 }
