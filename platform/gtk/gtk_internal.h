@@ -8,8 +8,10 @@
 
 #include "platform/winmodel/backend.h"
 
-// A window's images in memory shared with the X server.
+// A window's images in memory shared with the X server, and its buffers in
+// memory shared with a Wayland compositor.
 struct SharedImages;
+struct WaylandFrames;
 
 namespace gtkside {
 
@@ -45,6 +47,15 @@ bool PresentShared(HWND window, SharedImages* shared, int toX, int toY);
 void AwaitShared(SharedImages* shared, const std::uint32_t* pixels);
 // Gives the images back, once the server is done with them.
 void DropShared(SharedImages** kept);
+
+// The same under Wayland (wayland_frames.cpp): two buffers of `width` x
+// `height` shown on a subsurface of the GTK window `toplevel`; PresentWayland
+// commits the one the pixels are in, placed at (x, y) of the window in
+// logical pixels at buffer scale `scale`, and turns the window to the other.
+std::uint32_t* MakeWaylandFrames(WaylandFrames** kept, GdkWindow* toplevel, int width, int height);
+bool PresentWayland(HWND window, WaylandFrames* frames, GtkWidget* toplevel, int x, int y, int scale);
+void AwaitWayland(WaylandFrames* frames, const std::uint32_t* pixels);
+void DropWaylandFrames(WaylandFrames** kept);
 
 // The command line WinMain is given: the arguments after the program's name
 // joined by one space, each empty one or one holding a space, tab or double

@@ -20,10 +20,11 @@
 //   display's scale does: the pixels are painted at the surface's buffer
 //   scale, never scaled. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
-// - Pixels. On X11 the window's pixels live in two images shared with the
-//   server, taking turns (shared_images.cpp), which the model draws into and
-//   a frame puts into the window; elsewhere they are the model's, painted by
-//   GTK.
+// - Pixels. The window's pixels live in two images shared with the X
+//   server (shared_images.cpp) or two buffers shared with the Wayland
+//   compositor (wayland_frames.cpp), taking turns, which the model draws
+//   into and a frame puts on the screen; elsewhere they are the model's,
+//   painted by GTK.
 #include <algorithm>
 #include <utility>
 
@@ -47,6 +48,7 @@ struct winmodel::SideWindow {
     int frameWidth, frameHeight;
     bool frameInside;  // GTK's own title bar, within the window's size
     SharedImages* shared;
+    WaylandFrames* frames;
     cairo_surface_t* image;
     const std::uint32_t* imagePixels;
     int imageWidth, imageHeight, imageScale;
@@ -231,6 +233,9 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     HWND window = static_cast<HWND>(data);
     winmodel::SideWindow& side = *window->side;
+    if (side.frames != nullptr) {
+        return TRUE;  // the subsurface over the area shows them
+    }
     const int scale = ScaleOf(window);
     winmodel::SettlePixels(window);
     if (side.image == nullptr || side.imagePixels != window->pixels.data() || side.imageWidth != window->pixelWidth ||
@@ -263,8 +268,9 @@ SharedImages** SharedOf(HWND window, GdkWindow** content) {
     return window->side != nullptr ? &window->side->shared : nullptr;
 }
 
-// On X11 the model keeps a window's pixels in the images shared with the
-// server; elsewhere, in its own memory.
+// The model keeps a window's pixels in the images shared with the X server,
+// or in the buffers shared with the Wayland compositor; elsewhere, in its
+// own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     GdkWindow* content = nullptr;
     SharedImages** kept = SharedOf(window, &content);
@@ -276,8 +282,13 @@ std::uint32_t* SupplyPixels(HWND window, int width, int height) {
         return gtkside::MakeShared(kept, content, width, height);
     }
 #endif
-    gtkside::DropShared(kept);
-    return nullptr;
+    std::uint32_t* buffers = content != nullptr && window->side != nullptr
+                                 ? gtkside::MakeWaylandFrames(&window->side->frames, content, width, height)
+                                 : nullptr;
+    // The compositor takes the words as XRGB8888; read back (a screenshot),
+    // the top byte is alpha.
+    window->pixels.drawnTop = buffers != nullptr ? 0xFF000000u : 0;
+    return buffers;
 }
 
 void AwaitPixels(HWND window) {
@@ -285,6 +296,9 @@ void AwaitPixels(HWND window) {
     SharedImages** kept = SharedOf(window, &content);
     if (kept != nullptr) {
         gtkside::AwaitShared(*kept, window->pixels.data());
+    }
+    if (window->side != nullptr) {
+        gtkside::AwaitWayland(window->side->frames, window->pixels.data());
     }
 }
 
@@ -336,7 +350,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* area = gtk_drawing_area_new();
     gtk_container_add(GTK_CONTAINER(widget), area);
-    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, false, nullptr, nullptr, nullptr, 0, 0, 0};
+    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, false, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
     gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
@@ -416,6 +430,7 @@ void DestroySystemWindow(HWND window) {
     SideWindow* side = window->side;
     // Before the X window goes: the server still owes word of the last frame.
     gtkside::DropShared(&side->shared);
+    gtkside::DropWaylandFrames(&side->frames);
     if (side->image != nullptr) {
         cairo_surface_destroy(side->image);
     }
@@ -436,12 +451,13 @@ void Present(HWND window, int x, int y, int width, int height) {
     const int scale = ScaleOf(window);
     GtkAllocation area;
     gtk_widget_get_allocation(side.area, &area);
-    // On X11 the pixels are already in an image shared with the server, as
-    // Wine puts a Windows program's drawing there: one request shows them,
-    // where GTK's drawing would paint them into an offscreen surface first.
-    // Elsewhere (Wayland, a display that shares no memory) GTK paints them
-    // at its next frame, at the compositor's pace.
-    if (gtkside::PresentShared(window, side.shared, area.x * scale, area.y * scale)) {
+    // The pixels are already in memory the X server or the compositor shows
+    // from, as Wine puts a Windows program's drawing there: one request
+    // shows them, where GTK's drawing would paint them into a surface of its
+    // own first. Elsewhere (a display that shares no memory) GTK paints them
+    // at its next frame.
+    if (gtkside::PresentShared(window, side.shared, area.x * scale, area.y * scale) ||
+        gtkside::PresentWayland(window, side.frames, side.widget, area.x, area.y, scale)) {
         return;
     }
     const int left = gtkside::LogicalPosition(x, scale);

@@ -63,27 +63,29 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 }
 
 // Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
-// window pixels. Every frame of the program goes through here, so 24-bit
-// pixels go four at a time where the processor has SSE2 (every x86-64 one):
-// one 16-byte load holds them, each moved to a 32-bit lane by a byte shift and
-// the top byte cleared. The load reads 16 bytes of the 12 it uses, so it runs
+// window pixels, each with the top byte `top`. Every frame of the program
+// goes through here, so 24-bit pixels go four at a time where the processor
+// has SSE2 (every x86-64 one): one 16-byte load holds them, each moved to a
+// 32-bit lane by a byte shift and the top byte set. The load reads 16 bytes of the 12 it uses, so it runs
 // only while 16 bytes of the row are left; the last pixels go one by one, as
 // all do elsewhere.
-void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count) {
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top) {
     long long i = 0;
 #ifdef __SSE2__
     const __m128i lowBytes = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i topBytes = _mm_set1_epi32(static_cast<int>(top));
     for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
         const __m128i first = _mm_unpacklo_epi32(four, _mm_srli_si128(four, 3));
         const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(four, 6), _mm_srli_si128(four, 9));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_and_si128(_mm_unpacklo_epi64(first, second), lowBytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                         _mm_or_si128(_mm_and_si128(_mm_unpacklo_epi64(first, second), lowBytes), topBytes));
     }
 #endif
     for (; i < count; ++i) {
         const unsigned char* pixel = from + pixelBytes * i;
         to[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                static_cast<std::uint32_t>(pixel[2]) << 16;
+                static_cast<std::uint32_t>(pixel[2]) << 16 | top;
     }
 }
 
@@ -108,8 +110,9 @@ bool WritesWhole(const HWND__& window, const DibLayout& layout, const Placement&
 // SetDIBitsToDevice places them, within its first `clipWidth` columns and
 // `clipHeight` rows. Row j of the rectangle, from its top, comes from scan line
 // sourceY + height - 1 - j of a bottom-up DIB, sourceY + j of a top-down one.
+// Each pixel gets the top byte `top`.
 void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, long long clipHeight,
-                 const DibLayout& layout, const void* bits, const Placement& at) {
+                 const DibLayout& layout, const void* bits, const Placement& at, std::uint32_t top) {
     const long long first = std::max({0LL, -at.x, -at.sourceX});
     const long long end = std::min({at.width, clipWidth - at.x, layout.width - at.sourceX});
     for (long long j = std::max(0LL, -at.y); first < end && j < std::min(at.height, clipHeight - at.y); ++j) {
@@ -119,7 +122,7 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
         RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
-                    target + (at.y + j) * stride + at.x + first, end - first);
+                    target + (at.y + j) * stride + at.x + first, end - first, top);
     }
 }
 
@@ -163,7 +166,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
     if (initialise) {
         TouchDib(colours, source, source.rows, bits);
         WritePixels(pixels, layout.width, layout.width, layout.rows, source, bits,
-                    Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows});
+                    Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows}, 0);
     }
     auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
     liveBitmaps.insert(bitmap);
@@ -208,7 +211,7 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     const Placement at{x, y, width, height, sourceX, sourceY, startScan, lines};
     winmodel::BeforeWriting(window, WritesWhole(*window, layout, at));
     WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
-                at);
+                at, window->pixels.drawnTop);
     // Drawn through a paint context, it shows at EndPaint.
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);

@@ -50,6 +50,11 @@ struct WindowPixels {
     // memory of its own (winmodel::TurnPixels): the pixels there, newer,
     // are copied over only before a write that does not cover them all.
     const std::uint32_t* newer = nullptr;
+    // The top byte drawn pixels carry: 0, or 0xFF000000 for a side whose
+    // system reads the words as opaque ones with that byte as alpha (a
+    // Wayland compositor's XRGB8888 buffers, read back as ARGB). There an
+    // unpainted pixel is black.
+    std::uint32_t drawnTop = 0;
     std::uint32_t* data() const { return start; }
     std::uint32_t* begin() const { return start; }
     std::uint32_t* end() const { return start + count; }

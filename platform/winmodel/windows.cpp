@@ -440,7 +440,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             }
             winmodel::BeforeWriting(window, true);
             std::fill(window->pixels.begin(), window->pixels.end(),
-                      (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF));
+                      (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF) | window->pixels.drawnTop);
             // Erased through a paint context, it shows at EndPaint.
             const HDC context = reinterpret_cast<HDC>(wParam);
             if (!winmodel::IsLiveContext(context) || !context->paint) {
