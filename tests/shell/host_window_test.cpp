@@ -399,6 +399,11 @@ TEST_F(HostWindowTest, PixelsAreDrawnStraightIntoMemoryASideSupplies) {
     ASSERT_EQ(supplied, 2);
     EXPECT_EQ(sideMemory[1],
               (std::vector<std::uint32_t>{0x00030201u, 0x00030201u, kBlank, kBlank, kBlank, kBlank}));
+    window->pixels.drawnTop = 0xFF000000u;  // a side whose system reads that byte as alpha
+    context = platform::GetDC(window);
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 2, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    platform::ReleaseDC(window, context);
+    EXPECT_EQ(sideMemory[1][2], 0xFF030201u);
     platform::DestroyWindow(window);
     winmodel::pixelMemory = winmodel::PixelMemory{};
 }
