@@ -25,7 +25,8 @@ display=(xvfb openbox wmctrl x11-utils imagemagick fonts-ipafont-gothic)
 # Debian package and the installed tree (dpkg-shlibdeps, file, lintian, the
 # desktop entry's and AppStream's validators, man), the frame benchmark's X
 # extensions (shared memory, DAMAGE), and the screensaver daemon the hack's
-# end-to-end test runs it under (xscreensaver).
+# end-to-end test runs it under (xscreensaver), and the Wayland session the
+# native program's Wayland scenarios run in (weston, XWayland beside it).
 tests=(
   g++ binutils clang libclang-rt-14-dev valgrind
   googletest libgtest-dev libbenchmark-dev dpkg-dev
@@ -33,6 +34,7 @@ tests=(
   file lintian desktop-file-utils appstream man-db
   libxext-dev libxdamage-dev
   xscreensaver
+  weston xwayland
 )
 # The page: the compiler to WebAssembly, Node to run the engine's tests and
 # the page's test driver, and Chromium, which shows the page headless (the

@@ -336,6 +336,12 @@ bool ConvertRows(const PixelLayout& layout, const unsigned char* data, int width
 
 bool IsChildWindow(HWND window) { return children.count(window) != 0; }
 
+SharedImages** ChildShared(HWND window, GdkWindow** content) {
+    const auto child = children.find(window);
+    *content = child != children.end() ? child->second.wrapper : nullptr;
+    return child != children.end() ? &child->second.shared : nullptr;
+}
+
 bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked) {
     GdkDisplay* display = X11Display();
     ::Window parent;
@@ -420,10 +426,10 @@ void DestroyChildWindow(HWND window) {
 
 void PresentChild(HWND window, int x, int y, int width, int height) {
     ChildWindow& child = children.at(window);
-    if (PutShared(&child.shared, child.wrapper, window->pixels.data(), window->pixelWidth, window->pixelHeight, x,
-                  y, width, height)) {
+    if (PresentShared(window, child.shared, 0, 0)) {
         return;
     }
+    winmodel::SettlePixels(window);
     GdkDisplay* display = X11Display();
     Display* xdisplay = GDK_DISPLAY_XDISPLAY(display);
     gdk_x11_display_error_trap_push(display);

@@ -8,8 +8,10 @@
 
 #include "platform/winmodel/backend.h"
 
-// A window's images in memory shared with the X server.
+// A window's images in memory shared with the X server, and its buffers in
+// memory shared with a Wayland compositor.
 struct SharedImages;
+struct WaylandFrames;
 
 namespace gtkside {
 
@@ -28,14 +30,32 @@ WPARAM VirtualKey(guint keyval);
 // One of the program's texts, Shift_JIS bytes, in UTF-8, for g_free.
 gchar* ProgramText(const char* text);
 
-// Puts a rectangle of a window's pixels (rows of `pixelWidth` pixels, as the
-// Windows model keeps them) into its X window through memory shared with the
-// server, keeping the images in `*kept`; false where the display offers no
-// such memory (then nothing is kept, and the caller draws another way).
-bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pixels, int pixelWidth,
-               int pixelHeight, int x, int y, int width, int height);
+// A window's pixels in images shared with the X server, which take turns
+// (the model draws straight into them): MakeShared makes two images of
+// `width` x `height` for the X window `content`, in place of those `*kept`
+// held, and gives the first one's pixels (rows of `width`), or null where
+// the display offers no such memory (then nothing is kept and the caller
+// keeps the pixels itself). PresentShared puts the image the window's
+// pixels are in into the X window at (toX, toY), all of it (what was drawn
+// through a paint context shows only at EndPaint, and may lie beyond the
+// rectangle presented first), and turns the window to the other image;
+// false where the server refused.
+// AwaitShared returns once the server is done reading the image `pixels`
+// are in, so that they may be written again.
+std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, int height);
+bool PresentShared(HWND window, SharedImages* shared, int toX, int toY);
+void AwaitShared(SharedImages* shared, const std::uint32_t* pixels);
 // Gives the images back, once the server is done with them.
 void DropShared(SharedImages** kept);
+
+// The same under Wayland (wayland_frames.cpp): two buffers of `width` x
+// `height` shown on a subsurface of the GTK window `toplevel`; PresentWayland
+// commits the one the pixels are in, placed at (x, y) of the window in
+// logical pixels at buffer scale `scale`, and turns the window to the other.
+std::uint32_t* MakeWaylandFrames(WaylandFrames** kept, GdkWindow* toplevel, int width, int height);
+bool PresentWayland(HWND window, WaylandFrames* frames, GtkWidget* toplevel, int x, int y, int scale);
+void AwaitWayland(WaylandFrames* frames, const std::uint32_t* pixels);
+void DropWaylandFrames(WaylandFrames** kept);
 
 // The command line WinMain is given: the arguments after the program's name
 // joined by one space, each empty one or one holding a space, tab or double
@@ -62,6 +82,8 @@ bool ConvertRows(const PixelLayout& layout, const unsigned char* data, int width
 // Windows made with WS_CHILD (foreign.cpp): X windows with no frame inside a
 // foreign window or one of the program's own, in screen pixels.
 bool IsChildWindow(HWND window);
+// A child window's shared image and its GDK window; null for no child window.
+SharedImages** ChildShared(HWND window, GdkWindow** content);
 bool CreateChildWindow(HWND window, const CREATESTRUCTA& asked);
 void ShowChildWindow(HWND window);
 void PlaceChildWindow(HWND window, int x, int y, int width, int height);

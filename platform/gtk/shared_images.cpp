@@ -1,14 +1,17 @@
 // Frames through the X server's shared memory (MIT-SHM): a window's pixels
-// are copied into an image the server reads in place and put into the
-// window, one request a frame, with no pixels going through the connection.
+// live in images the server reads in place (the Windows model converts each
+// frame straight into one), and each frame is one request putting it into
+// the window, with no pixels going through the connection.
 //
-// Two images take turns: a frame is written into one while the server may
-// still be reading the other, so the program steps the next generation while
-// the server shows the last; an image is written again only once the server
-// has said it is done with it (its completion event), so what it shows is
-// always a whole frame. They are made for the window's size and kept, so a
-// frame allocates nothing. A display that cannot share memory with this
-// process (a remote one) is told once and then drawn as before.
+// Two images take turns: once one is put, the model is turned to the other
+// (winmodel::TurnPixels), so the program steps and writes the next frame
+// while the server still reads the last; an image is written again only
+// once the server has said it is done with it (its completion event), so
+// what it shows is always a whole frame. A frame that rewrites every pixel
+// (the program's are such) is never copied from one image to the other.
+// The images are made for the window's size and kept, so a frame allocates
+// nothing. A display that cannot share memory with this process (a remote
+// one) is told once, and the pixels then stay in the model's own memory.
 //
 // The frames go through a connection to the display of their own: GTK reads
 // every event of its own connection, and would take the completions away.
@@ -19,7 +22,6 @@
 #include <sys/shm.h>
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 
 #include "platform/gtk/gtk_internal.h"
@@ -80,10 +82,10 @@ struct SharedImages {
     int width, height;
     int completion;  // the completion event's type
     GC gc;
+    ::Window target;  // the window the gc was made for
     XShmSegmentInfo segments[2];
     XImage* images[2];
     bool pending[2];
-    int next;
 };
 
 namespace {
@@ -122,10 +124,11 @@ bool MakeImage(SharedImages* shared, Visual* visual, int which) {
     XShmSegmentInfo& segment = shared->segments[which];
     XImage* image = XShmCreateImage(shared->display, visual, 24, ZPixmap, nullptr, &segment,
                                     static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height));
-    // The window's pixels are 32-bit words, blue in the lowest byte: the
-    // image must hold them the same way to take them as they are.
+    // The window's pixels are 32-bit words, blue in the lowest byte, in rows
+    // of the window's width: the image must hold them the same way.
     const bool fits = image != nullptr && image->bits_per_pixel == 32 && image->byte_order == LSBFirst &&
-                      image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF;
+                      image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 && image->blue_mask == 0xFF &&
+                      image->bytes_per_line == 4 * shared->width;
     segment.shmid =
         fits ? shmget(IPC_PRIVATE, static_cast<std::size_t>(image->bytes_per_line) * shared->height, IPC_CREAT | 0600)
              : -1;
@@ -156,62 +159,70 @@ bool MakeImage(SharedImages* shared, Visual* visual, int which) {
     return true;
 }
 
+// The image the pixels are in; -1 for neither.
+int ImageOf(const SharedImages* shared, const std::uint32_t* pixels) {
+    for (int which = 0; which < 2; ++which) {
+        if (reinterpret_cast<const std::uint32_t*>(shared->images[which]->data) == pixels) {
+            return which;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 namespace gtkside {
 
-bool PutShared(SharedImages** kept, GdkWindow* content, const std::uint32_t* pixels, int pixelWidth,
-               int pixelHeight, int x, int y, int width, int height) {
+std::uint32_t* MakeShared(SharedImages** kept, GdkWindow* content, int width, int height) {
+    DropShared(kept);
     Display* display = refused ? nullptr : FramesConnection(GDK_WINDOW_XDISPLAY(content));
-    if (display == nullptr) {
+    auto* shared = display != nullptr ? new (std::nothrow) SharedImages{} : nullptr;
+    if (shared == nullptr) {
+        return nullptr;
+    }
+    shared->display = display;
+    shared->width = width;
+    shared->height = height;
+    shared->completion = XShmGetEventBase(display) + ShmCompletion;
+    Visual* visual = GDK_VISUAL_XVISUAL(gdk_window_get_visual(content));
+    if (!MakeImage(shared, visual, 0) || !MakeImage(shared, visual, 1)) {
+        ReleaseImage(shared, 0);
+        delete shared;
+        refused = true;
+        return nullptr;
+    }
+    shared->target = GDK_WINDOW_XID(content);
+    shared->gc = XCreateGC(display, shared->target, 0, nullptr);
+    *kept = shared;
+    return reinterpret_cast<std::uint32_t*>(shared->images[0]->data);
+}
+
+bool PresentShared(HWND window, SharedImages* shared, int toX, int toY) {
+    if (shared == nullptr || refused) {
         return false;
     }
-    SharedImages* shared = *kept;
-    if (shared != nullptr && (shared->width != pixelWidth || shared->height != pixelHeight)) {
-        DropShared(kept);
-        shared = nullptr;
+    if (window->pixels.newer != nullptr) {
+        return true;  // nothing written since the last frame was put
     }
-    if (shared == nullptr) {
-        shared = new (std::nothrow) SharedImages{};
-        if (shared == nullptr) {
-            return false;
-        }
-        shared->display = display;
-        shared->width = pixelWidth;
-        shared->height = pixelHeight;
-        shared->completion = XShmGetEventBase(display) + ShmCompletion;
-        Visual* visual = GDK_VISUAL_XVISUAL(gdk_window_get_visual(content));
-        if (!MakeImage(shared, visual, 0) || !MakeImage(shared, visual, 1)) {
-            ReleaseImage(shared, 0);
-            delete shared;
-            refused = true;
-            return false;
-        }
-        shared->gc = XCreateGC(display, GDK_WINDOW_XID(content), 0, nullptr);
-        *kept = shared;
+    const int which = ImageOf(shared, window->pixels.data());
+    if (which < 0) {
+        return false;
     }
-    // Only what lies inside the pixels kept.
-    width = std::min(x + width, pixelWidth) - std::max(x, 0);
-    height = std::min(y + height, pixelHeight) - std::max(y, 0);
-    x = std::max(x, 0);
-    y = std::max(y, 0);
-    if (width <= 0 || height <= 0) {
-        return true;
-    }
-    const int which = shared->next;
-    AwaitServer(shared, which);
-    XImage* image = shared->images[which];
-    for (int row = y; row < y + height; ++row) {
-        std::memcpy(
-            image->data + static_cast<std::size_t>(row) * image->bytes_per_line + 4 * static_cast<std::size_t>(x),
-            pixels + static_cast<std::size_t>(row) * pixelWidth + x, 4 * static_cast<std::size_t>(width));
-    }
-    XShmPutImage(display, GDK_WINDOW_XID(content), shared->gc, image, x, y, x, y, static_cast<unsigned>(width),
-                 static_cast<unsigned>(height), True);
-    XFlush(display);
+    // The whole image, whatever the rectangle asked for: the other image,
+    // which the next frame goes into, may lack more than that rectangle.
+    XShmPutImage(shared->display, shared->target, shared->gc, shared->images[which], 0, 0, toX, toY,
+                 static_cast<unsigned>(shared->width), static_cast<unsigned>(shared->height), True);
+    XFlush(shared->display);
     shared->pending[which] = true;
-    shared->next = 1 - which;
+    winmodel::TurnPixels(window, reinterpret_cast<std::uint32_t*>(shared->images[1 - which]->data));
     return true;
+}
+
+void AwaitShared(SharedImages* shared, const std::uint32_t* pixels) {
+    const int which = shared != nullptr ? ImageOf(shared, pixels) : -1;
+    if (which >= 0) {
+        AwaitServer(shared, which);
+    }
 }
 
 void DropShared(SharedImages** kept) {

@@ -12,10 +12,14 @@ struct HINSTANCE__ {
 };
 
 int main(int argc, char** argv) {
-    // On X11 (XWayland on a Wayland desktop) the window manager draws the
-    // frame and the content is all client area; under Wayland GTK would draw
-    // its own title bar where the picture goes, so it is the last resort.
-    gdk_set_allowed_backends("x11,*");
+    // GDK picks the desktop's own display system: Wayland in a Wayland
+    // session, whose compositor then shows the window at the output's scale
+    // one picture pixel to one screen pixel, X11 elsewhere; GDK_BACKEND still
+    // decides when set. The screensaver hack draws into windows XScreenSaver
+    // names by X window id, so it runs on X11 only.
+#ifdef MOTTLER_X11_ONLY
+    gdk_set_allowed_backends("x11");
+#endif
     if (!gtk_init_check(&argc, &argv)) {
         std::fprintf(stderr, "%s: cannot open the display\n", argc > 0 ? argv[0] : "mottler");
         return 1;

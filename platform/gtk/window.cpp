@@ -1,6 +1,6 @@
-// GTK side of the windows: top-level GTK windows whose content is the client
-// area, their events turned into messages, their frame and scale, and their
-// pixels on the screen. Where GTK's model differs from the program's:
+// GTK side of the windows: top-level GTK windows whose drawing area is the
+// client area, their events turned into messages, their frame and scale, and
+// their pixels on the screen. Where GTK's model differs from the program's:
 // - Input and closing. Signal handlers only post what happened; program code
 //   runs when the program's loop dispatches it. delete-event posts WM_CLOSE
 //   and keeps the window: the window procedure decides.
@@ -9,11 +9,22 @@
 //   only when the content is unknown.
 // - Frames. GTK sizes a window's content, Windows the window with its frame:
 //   the frame is read once the window is mapped, and every outer size is
-//   turned into a content size with it.
+//   turned into a content size with it. On X11 the window manager draws the
+//   frame around the content; under Wayland GTK draws its own title bar
+//   (client-side decorations) above the drawing area, and the frame is what
+//   the window's size holds beyond the area. A Wayland client is not told
+//   where its window is, nor can it place it: the rectangle keeps the
+//   position the program gave.
 // - Scale. GTK counts in logical pixels, the program in screen pixels, one
 //   picture pixel to one screen pixel, as a Windows program aware of the
-//   display's scale does. A client size that is no whole number of logical
+//   display's scale does: the pixels are painted at the surface's buffer
+//   scale, never scaled. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
+// - Pixels. The window's pixels live in two images shared with the X
+//   server (shared_images.cpp) or two buffers shared with the Wayland
+//   compositor (wayland_frames.cpp), taking turns, which the model draws
+//   into and a frame puts on the screen; elsewhere they are the model's,
+//   painted by GTK.
 #include <algorithm>
 #include <utility>
 
@@ -24,15 +35,23 @@
 #include <gdk/gdkx.h>
 #endif
 
-// What GTK keeps of a window: the client size last asked for, to tell a
-// content GTK gives for it from one the user chose; the frame's size (0
-// without a window manager); on X11, the images shared with the server.
+// What GTK keeps of a window: its drawing area, the client size last asked
+// for, to tell a content GTK gives for it from one the user chose; the
+// frame's size (0 without a window manager); on X11, the image shared with
+// the server; the pixels as a cairo image, kept from one paint to the next
+// while they stay where they are.
 struct winmodel::SideWindow {
     GtkWidget* widget;
+    GtkWidget* area;
     bool mapped;
     int askedWidth, askedHeight;
     int frameWidth, frameHeight;
+    bool frameInside;  // GTK's own title bar, within the window's size
     SharedImages* shared;
+    WaylandFrames* frames;
+    cairo_surface_t* image;
+    const std::uint32_t* imagePixels;
+    int imageWidth, imageHeight, imageScale;
 };
 
 namespace {
@@ -83,8 +102,10 @@ void ReadFrame(HWND window) {
     }
     GdkRectangle frame;
     bool exact = false;
+    bool x11 = false;
 #ifdef GDK_WINDOWING_X11
-    if (GDK_IS_X11_WINDOW(content)) {
+    x11 = GDK_IS_X11_WINDOW(content);
+    if (x11) {
         Display* display = GDK_WINDOW_XDISPLAY(content);
         const ::Window id = GDK_WINDOW_XID(content);
         ::Window child;
@@ -107,13 +128,24 @@ void ReadFrame(HWND window) {
         }
     }
 #endif
-    if (!exact) {
-        const int scale = ScaleOf(window);
+    const int scale = ScaleOf(window);
+    if (!exact && x11) {
         gdk_window_get_frame_extents(content, &frame);
         frame = GdkRectangle{frame.x * scale, frame.y * scale,
                              std::max(frame.width - gdk_window_get_width(content), 0) * scale,
                              std::max(frame.height - gdk_window_get_height(content), 0) * scale};
+    } else if (!exact) {
+        // GTK's own title bar: what the window's size, as gtk_window_resize
+        // takes it, holds beyond the drawing area.
+        int width = 0;
+        int height = 0;
+        GtkAllocation area;
+        gtk_window_get_size(GTK_WINDOW(side.widget), &width, &height);
+        gtk_widget_get_allocation(side.area, &area);
+        frame = GdkRectangle{window->rect.left, window->rect.top, std::max(width - area.width, 0) * scale,
+                             std::max(height - area.height, 0) * scale};
     }
+    side.frameInside = !x11;
     side.frameWidth = frame.width;
     side.frameHeight = frame.height;
     window->rect = RECT{frame.x, frame.y, frame.x + window->clientWidth + side.frameWidth,
@@ -160,22 +192,33 @@ gboolean OnKey(GtkWidget*, GdkEventKey* event, gpointer data) {
     return TRUE;
 }
 
-// The content GTK gave: for the size last asked for, the client area is that
-// size; for any other (the user's, or the window manager's), all of it.
-gboolean OnConfigure(GtkWidget*, GdkEventConfigure* event, gpointer data) {
+// The content GTK gave the drawing area: for the size last asked for, the
+// client area is that size; for any other (the user's, or the window
+// manager's), all of it. A new scale (the window moved to another output)
+// gives a new content too.
+void OnAllocate(GtkWidget* area, GdkRectangle*, gpointer data) {
     HWND window = static_cast<HWND>(data);
     const winmodel::SideWindow& side = *window->side;
     const int oldWidth = window->clientWidth;
     const int oldHeight = window->clientHeight;
     const int scale = ScaleOf(window);
-    const int width = event->width * scale;
-    const int height = event->height * scale;
+    GtkAllocation given;
+    gtk_widget_get_allocation(area, &given);
+    const int width = std::max(given.width, 1) * scale;
+    const int height = std::max(given.height, 1) * scale;
     const bool asked = gtkside::ContentAsAsked(side.askedWidth, side.askedHeight, width, height, scale);
     SetClientSize(window, asked ? side.askedWidth : width, asked ? side.askedHeight : height, width, height);
     ReadFrame(window);
     if (window->clientWidth != oldWidth || window->clientHeight != oldHeight) {
         Post(window, WM_SIZE, SIZE_RESTORED, MAKELPARAM(window->clientWidth, window->clientHeight));
     }
+}
+
+void OnScale(GtkWidget* area, GParamSpec*, gpointer data) { OnAllocate(area, nullptr, data); }
+
+// The window moved, or its frame changed: the outer rectangle follows.
+gboolean OnConfigure(GtkWidget*, GdkEventConfigure*, gpointer data) {
+    ReadFrame(static_cast<HWND>(data));
     return FALSE;
 }
 
@@ -185,24 +228,78 @@ gboolean OnMap(GtkWidget*, GdkEvent*, gpointer data) {
     return FALSE;
 }
 
-// Paints the window's pixels one to a screen pixel into a context counting
-// `scale` screen pixels to its unit, wrapped anew as the model may move them.
-void Paint(cairo_t* cr, HWND window, int scale, int x, int y, int width, int height) {
-    cairo_surface_t* pixels =
-        cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(window->pixels.data()), CAIRO_FORMAT_RGB24,
-                                            window->pixelWidth, window->pixelHeight, window->pixelWidth * 4);
-    cairo_scale(cr, 1.0 / scale, 1.0 / scale);
-    cairo_set_source_surface(cr, pixels, 0, 0);
-    cairo_surface_destroy(pixels);
-    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
-    cairo_rectangle(cr, x, y, width, height);
-    cairo_fill(cr);
-}
-
+// Paints the window's pixels one to a device pixel: an image of them at the
+// window's scale, kept while they stay where they are and their scale holds.
 gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     HWND window = static_cast<HWND>(data);
-    Paint(cr, window, ScaleOf(window), 0, 0, window->pixelWidth, window->pixelHeight);
+    winmodel::SideWindow& side = *window->side;
+    if (side.frames != nullptr) {
+        return TRUE;  // the subsurface over the area shows them
+    }
+    const int scale = ScaleOf(window);
+    winmodel::SettlePixels(window);
+    if (side.image == nullptr || side.imagePixels != window->pixels.data() || side.imageWidth != window->pixelWidth ||
+        side.imageHeight != window->pixelHeight || side.imageScale != scale) {
+        if (side.image != nullptr) {
+            cairo_surface_destroy(side.image);
+        }
+        side.image = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(window->pixels.data()),
+                                                         CAIRO_FORMAT_RGB24, window->pixelWidth, window->pixelHeight,
+                                                         window->pixelWidth * 4);
+        cairo_surface_set_device_scale(side.image, scale, scale);
+        side.imagePixels = window->pixels.data();
+        side.imageWidth = window->pixelWidth;
+        side.imageHeight = window->pixelHeight;
+        side.imageScale = scale;
+    }
+    cairo_surface_mark_dirty(side.image);  // the model wrote into its memory
+    cairo_set_source_surface(cr, side.image, 0, 0);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_paint(cr);
     return TRUE;
+}
+
+// The shared image of a window or child window, and the X window it shows in.
+SharedImages** SharedOf(HWND window, GdkWindow** content) {
+    if (gtkside::IsChildWindow(window)) {
+        return gtkside::ChildShared(window, content);
+    }
+    *content = window->side != nullptr ? gtk_widget_get_window(window->side->widget) : nullptr;
+    return window->side != nullptr ? &window->side->shared : nullptr;
+}
+
+// The model keeps a window's pixels in the images shared with the X server,
+// or in the buffers shared with the Wayland compositor; elsewhere, in its
+// own memory.
+std::uint32_t* SupplyPixels(HWND window, int width, int height) {
+    GdkWindow* content = nullptr;
+    SharedImages** kept = SharedOf(window, &content);
+    if (kept == nullptr) {
+        return nullptr;
+    }
+#ifdef GDK_WINDOWING_X11
+    if (content != nullptr && GDK_IS_X11_WINDOW(content)) {
+        return gtkside::MakeShared(kept, content, width, height);
+    }
+#endif
+    std::uint32_t* buffers = content != nullptr && window->side != nullptr
+                                 ? gtkside::MakeWaylandFrames(&window->side->frames, content, width, height)
+                                 : nullptr;
+    // The compositor takes the words as XRGB8888; read back (a screenshot),
+    // the top byte is alpha.
+    window->pixels.drawnTop = buffers != nullptr ? 0xFF000000u : 0;
+    return buffers;
+}
+
+void AwaitPixels(HWND window) {
+    GdkWindow* content = nullptr;
+    SharedImages** kept = SharedOf(window, &content);
+    if (kept != nullptr) {
+        gtkside::AwaitShared(*kept, window->pixels.data());
+    }
+    if (window->side != nullptr) {
+        gtkside::AwaitWayland(window->side->frames, window->pixels.data());
+    }
 }
 
 }  // namespace
@@ -246,31 +343,39 @@ namespace winmodel::backend {
 
 // A child window (WS_CHILD) is an X window of its own; see foreign.cpp.
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
+    winmodel::pixelMemory = winmodel::PixelMemory{SupplyPixels, AwaitPixels};
     if ((asked.style & WS_CHILD) != 0) {
         return gtkside::CreateChildWindow(window, asked);
     }
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
-    window->side = new SideWindow{widget, false, 0, 0, 0, 0, nullptr};
+    GtkWidget* area = gtk_drawing_area_new();
+    gtk_container_add(GTK_CONTAINER(widget), area);
+    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, false, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
-    gtk_widget_set_app_paintable(widget, TRUE);
-    gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK |
-                                      GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
+    gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+    gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
     g_signal_connect(widget, "delete-event", G_CALLBACK(OnDelete), window);
-    g_signal_connect(widget, "button-press-event", G_CALLBACK(OnButton), window);
-    g_signal_connect(widget, "button-release-event", G_CALLBACK(OnButton), window);
-    g_signal_connect(widget, "motion-notify-event", G_CALLBACK(OnMotion), window);
+    g_signal_connect(area, "button-press-event", G_CALLBACK(OnButton), window);
+    g_signal_connect(area, "button-release-event", G_CALLBACK(OnButton), window);
+    g_signal_connect(area, "motion-notify-event", G_CALLBACK(OnMotion), window);
     g_signal_connect(widget, "key-press-event", G_CALLBACK(OnKey), window);
     g_signal_connect(widget, "key-release-event", G_CALLBACK(OnKey), window);
+    g_signal_connect(area, "size-allocate", G_CALLBACK(OnAllocate), window);
     g_signal_connect(widget, "configure-event", G_CALLBACK(OnConfigure), window);
+    g_signal_connect(area, "notify::scale-factor", G_CALLBACK(OnScale), window);
     g_signal_connect(widget, "map-event", G_CALLBACK(OnMap), window);
-    g_signal_connect(widget, "draw", G_CALLBACK(OnDraw), window);
+    g_signal_connect(area, "draw", G_CALLBACK(OnDraw), window);
     SetSystemCaption(window, asked.lpszName);
-    // Until the window manager tells the frame, the content is all of the size.
-    AskClientSize(window, asked.cx, asked.cy);
     const int scale = ScaleOf(window);
-    gtk_window_set_default_size(GTK_WINDOW(widget), window->pixelWidth / scale, window->pixelHeight / scale);
+    gtk_window_set_default_size(GTK_WINDOW(widget), gtkside::LogicalSize(std::max(asked.cx, 1), scale),
+                                gtkside::LogicalSize(std::max(asked.cy, 1), scale));
     gtk_window_move(GTK_WINDOW(widget), gtkside::LogicalPosition(asked.x, scale),
                     gtkside::LogicalPosition(asked.y, scale));
+    // Made now, so that the pixels go into memory shared with the X server
+    // from the start. Until the frame is known, the content is all of the size.
+    gtk_widget_realize(widget);
+    gtk_widget_show(area);
+    AskClientSize(window, asked.cx, asked.cy);
     return true;
 }
 
@@ -303,7 +408,9 @@ void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
     window->rect = RECT{x, y, x + window->clientWidth + side.frameWidth, y + window->clientHeight + side.frameHeight};
     const int scale = ScaleOf(window);
     gtk_window_move(GTK_WINDOW(side.widget), gtkside::LogicalPosition(x, scale), gtkside::LogicalPosition(y, scale));
-    gtk_window_resize(GTK_WINDOW(side.widget), window->pixelWidth / scale, window->pixelHeight / scale);
+    const int inside = side.frameInside ? 1 : 0;
+    gtk_window_resize(GTK_WINDOW(side.widget), (window->pixelWidth + inside * side.frameWidth) / scale,
+                      (window->pixelHeight + inside * side.frameHeight) / scale);
 }
 
 // Captions are paths in the file system's encoding; GTK shows UTF-8.
@@ -323,6 +430,10 @@ void DestroySystemWindow(HWND window) {
     SideWindow* side = window->side;
     // Before the X window goes: the server still owes word of the last frame.
     gtkside::DropShared(&side->shared);
+    gtkside::DropWaylandFrames(&side->frames);
+    if (side->image != nullptr) {
+        cairo_surface_destroy(side->image);
+    }
     gtk_widget_destroy(side->widget);
     delete side;
     window->side = nullptr;
@@ -337,29 +448,22 @@ void Present(HWND window, int x, int y, int width, int height) {
     if (content == nullptr) {
         return;
     }
-#ifdef GDK_WINDOWING_X11
-    // On X11 the pixels go straight into the window through memory shared
-    // with the server, as Wine puts a Windows program's drawing there: GTK's
-    // draw-frame calls would paint them into an offscreen surface made for
-    // every frame, halving a large picture's rate. A display that shares no
-    // memory (a remote one, whose connection sets the rate) takes them as
-    // every other display does.
-    if (GDK_IS_X11_WINDOW(content) &&
-        gtkside::PutShared(&side.shared, content, window->pixels.data(), window->pixelWidth, window->pixelHeight, x, y,
-                           width, height)) {
+    const int scale = ScaleOf(window);
+    GtkAllocation area;
+    gtk_widget_get_allocation(side.area, &area);
+    // The pixels are already in memory the X server or the compositor shows
+    // from, as Wine puts a Windows program's drawing there: one request
+    // shows them, where GTK's drawing would paint them into a surface of its
+    // own first. Elsewhere (a display that shares no memory) GTK paints them
+    // at its next frame.
+    if (gtkside::PresentShared(window, side.shared, area.x * scale, area.y * scale) ||
+        gtkside::PresentWayland(window, side.frames, side.widget, area.x, area.y, scale)) {
         return;
     }
-#endif
-    const int scale = ScaleOf(window);
     const int left = gtkside::LogicalPosition(x, scale);
     const int top = gtkside::LogicalPosition(y, scale);
-    const cairo_rectangle_int_t area{left, top, gtkside::LogicalSize(x + width, scale) - left,
-                                     gtkside::LogicalSize(y + height, scale) - top};
-    cairo_region_t* region = cairo_region_create_rectangle(&area);
-    GdkDrawingContext* frame = gdk_window_begin_draw_frame(content, region);
-    Paint(gdk_drawing_context_get_cairo_context(frame), window, scale, x, y, width, height);
-    gdk_window_end_draw_frame(content, frame);
-    cairo_region_destroy(region);
+    gtk_widget_queue_draw_area(side.area, left, top, gtkside::LogicalSize(x + width, scale) - left,
+                               gtkside::LogicalSize(y + height, scale) - top);
 }
 
 // Waiting, one iteration blocks first; it may end without an event (the

@@ -79,7 +79,7 @@ void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
 void ShowChanged() {
     for (HWND window : shownWindows) {
         winmodel::SideWindow& side = *window->side;
-        if (side.drawn == 0 || window->pixels.empty()) {
+        if (side.drawn == 0 || window->pixels.size() == 0) {
             continue;
         }
         side.canvas.resize(window->pixels.size());

@@ -67,53 +67,74 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 }
 
 // Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
-// window pixels. Every frame of the program goes through here, so 24-bit
-// pixels go four at a time where the processor has SSE2 (every x86-64 one)
-// or WebAssembly's SIMD: one 16-byte load holds them, each moved to a 32-bit
-// lane (SSE2: by byte shifts; WebAssembly: by one byte shuffle), the top byte
-// cleared. The load reads 16 bytes of the 12 it
+// window pixels, each with the top byte `top`. Every frame of the program
+// goes through here, so 24-bit pixels go four at a time where the processor
+// has SSE2 (every x86-64 one) or WebAssembly's SIMD: one 16-byte load holds
+// them, each moved to a 32-bit lane (SSE2: by byte shifts; WebAssembly: by one
+// byte shuffle) and the top byte set. The load reads 16 bytes of the 12 it
 // uses, so it runs only while 16 bytes of the row are left; the last pixels go
 // one by one, as all do elsewhere. On arm64 (NEON, which every arm64 processor
 // has) they go sixteen at a time: a load of 48 bytes parts their blue, green
-// and red bytes and a store interleaves them again with a zero fourth byte.
-void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count) {
+// and red bytes and a store interleaves them again with the top byte.
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top) {
     long long i = 0;
 #ifdef __SSE2__
     const __m128i lowBytes = _mm_set1_epi32(0x00FFFFFF);
+    const __m128i topBytes = _mm_set1_epi32(static_cast<int>(top));
     for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
         const __m128i first = _mm_unpacklo_epi32(four, _mm_srli_si128(four, 3));
         const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(four, 6), _mm_srli_si128(four, 9));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i), _mm_and_si128(_mm_unpacklo_epi64(first, second), lowBytes));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(to + i),
+                         _mm_or_si128(_mm_and_si128(_mm_unpacklo_epi64(first, second), lowBytes), topBytes));
     }
 #elif defined(__ARM_NEON)
     for (; pixelBytes == 3 && i + 16 <= count; i += 16) {
         const uint8x16x3_t colours = vld3q_u8(from + 3 * i);
-        const uint8x16x4_t pixels = {{colours.val[0], colours.val[1], colours.val[2], vdupq_n_u8(0)}};
+        const uint8x16x4_t pixels = {
+            {colours.val[0], colours.val[1], colours.val[2], vdupq_n_u8(static_cast<std::uint8_t>(top >> 24))}};
         vst4q_u8(reinterpret_cast<std::uint8_t*>(to + i), pixels);
     }
 #elif defined(__wasm_simd128__)
     const v128_t lowBytes = wasm_i32x4_splat(0x00FFFFFF);
+    const v128_t topBytes = wasm_i32x4_splat(static_cast<int>(top));
     for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const v128_t four = wasm_v128_load(from + 3 * i);
-        wasm_v128_store(to + i, wasm_v128_and(wasm_i8x16_shuffle(four, four, 0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10,
-                                                                 11, 11),
-                                              lowBytes));
+        const v128_t spread = wasm_i8x16_shuffle(four, four, 0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11);
+        wasm_v128_store(to + i, wasm_v128_or(wasm_v128_and(spread, lowBytes), topBytes));
     }
 #endif
     for (; i < count; ++i) {
         const unsigned char* pixel = from + pixelBytes * i;
         to[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                static_cast<std::uint32_t>(pixel[2]) << 16;
+                static_cast<std::uint32_t>(pixel[2]) << 16 | top;
     }
+}
+
+// Does WritePixels write every one of the window's pixels? Its columns run
+// from x + first to x + end, its rows from y + top to y + bottom, each from a
+// scan line that must be among those given: the first and last rows' are
+// the extremes.
+bool WritesWhole(const HWND__& window, const DibLayout& layout, const Placement& at) {
+    const long long first = std::max({0LL, -at.x, -at.sourceX});
+    const long long end = std::min({at.width, window.clientWidth - at.x, layout.width - at.sourceX});
+    const long long top = std::max(0LL, -at.y);
+    const long long bottom = std::min(at.height, window.clientHeight - at.y);
+    const auto given = [&](long long j) {
+        const long long scan = layout.bottomUp ? at.sourceY + at.height - 1 - j : at.sourceY + j;
+        return scan >= at.startScan && scan < at.startScan + at.lines;
+    };
+    return at.x + first == 0 && at.x + end == window.pixelWidth && at.y + top == 0 &&
+           at.y + bottom == window.pixelHeight && given(top) && given(bottom - 1);
 }
 
 // Writes the DIB's pixels into `target` (`stride` pixels a row) as
 // SetDIBitsToDevice places them, within its first `clipWidth` columns and
 // `clipHeight` rows. Row j of the rectangle, from its top, comes from scan line
 // sourceY + height - 1 - j of a bottom-up DIB, sourceY + j of a top-down one.
+// Each pixel gets the top byte `top`.
 void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, long long clipHeight,
-                 const DibLayout& layout, const void* bits, const Placement& at) {
+                 const DibLayout& layout, const void* bits, const Placement& at, std::uint32_t top) {
     const long long first = std::max({0LL, -at.x, -at.sourceX});
     const long long end = std::min({at.width, clipWidth - at.x, layout.width - at.sourceX});
     for (long long j = std::max(0LL, -at.y); first < end && j < std::min(at.height, clipHeight - at.y); ++j) {
@@ -123,7 +144,7 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
         RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
-                    target + (at.y + j) * stride + at.x + first, end - first);
+                    target + (at.y + j) * stride + at.x + first, end - first, top);
     }
 }
 
@@ -167,7 +188,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
     if (initialise) {
         TouchDib(colours, source, source.rows, bits);
         WritePixels(pixels, layout.width, layout.width, layout.rows, source, bits,
-                    Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows});
+                    Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows}, 0);
     }
     auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
     liveBitmaps.insert(bitmap);
@@ -209,8 +230,10 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     if (!winmodel::IsLive(window)) {
         return static_cast<int>(lines);  // the screen keeps nothing
     }
+    const Placement at{x, y, width, height, sourceX, sourceY, startScan, lines};
+    winmodel::BeforeWriting(window, WritesWhole(*window, layout, at));
     WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
-                Placement{x, y, width, height, sourceX, sourceY, startScan, lines});
+                at, window->pixels.drawnTop);
     // Drawn through a paint context, it shows at EndPaint.
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);

@@ -4,6 +4,7 @@
 // folder, over what each side says a window does (backend.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -38,6 +39,29 @@ constexpr std::uint32_t kUnpaintedPixel = 0xFF000000;
 
 }  // namespace winmodel
 
+// Where a window's pixels are kept: in memory of the model's own, or in the
+// memory a side shows them from (winmodel::pixelMemory), so that drawing
+// writes them straight where the system reads them. Used as a vector is.
+struct WindowPixels {
+    std::uint32_t* start = nullptr;
+    std::size_t count = 0;
+    std::vector<std::uint32_t> own;  // empty while the side's memory holds them
+    // Set once the side has shown the pixels and turned the window to other
+    // memory of its own (winmodel::TurnPixels): the pixels there, newer,
+    // are copied over only before a write that does not cover them all.
+    const std::uint32_t* newer = nullptr;
+    // The top byte drawn pixels carry: 0, or 0xFF000000 for a side whose
+    // system reads the words as opaque ones with that byte as alpha (a
+    // Wayland compositor's XRGB8888 buffers, read back as ARGB). There an
+    // unpainted pixel is black.
+    std::uint32_t drawnTop = 0;
+    std::uint32_t* data() const { return start; }
+    std::uint32_t* begin() const { return start; }
+    std::uint32_t* end() const { return start + count; }
+    std::size_t size() const { return count; }
+    std::uint32_t& operator[](std::size_t index) const { return start[index]; }
+};
+
 // A window, in screen pixels. What it shows is kept in `pixels`, rows from the
 // top, a pixel a 32-bit 0x00RRGGBB (cairo's little-endian RGB24), maybe more
 // than the client area (GTK's whole logical pixels), the rest the background.
@@ -48,7 +72,7 @@ struct HWND__ {
     RECT rect;  // outer rectangle, screen coordinates
     int clientWidth, clientHeight;
     int pixelWidth, pixelHeight;
-    std::vector<std::uint32_t> pixels;
+    WindowPixels pixels;
     bool alive, destroying, needsPaint, needsErase;
     winmodel::SideWindow* side;
     HWND parent;  // of a WS_CHILD window: a window of the model's, or a foreign one
@@ -98,6 +122,32 @@ void Invalidate(HWND window);
 // Sizes the client area and the pixels kept (at least as large), keeping what
 // is drawn at the top-left, the rest unpainted. True when a size changed.
 bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixelHeight);
+// Memory a side shows a window's pixels from, supplied so that each frame is
+// written once, straight into it. `supply` gives memory for `width` x
+// `height` pixels (rows of `width`) that the side keeps until its next call
+// for the window or DestroySystemWindow, or null to leave them in the
+// model's own memory; `beforeWriting` returns once the system is done
+// reading the memory the pixels are in, so that it never shows a frame half
+// written. Both null (the test stand-in, the web page): the model's memory,
+// no wait.
+struct PixelMemory {
+    std::uint32_t* (*supply)(HWND window, int width, int height) = nullptr;
+    void (*beforeWriting)(HWND window) = nullptr;
+};
+extern PixelMemory pixelMemory;
+// Before the pixels are written (`whole`: every one of them) or read: the
+// side's wait, then the newer pixels copied over unless all are rewritten.
+void BeforeWriting(HWND window, bool whole);
+inline void SettlePixels(HWND window) {
+    if (window->pixels.newer != nullptr) {
+        BeforeWriting(window, false);
+    }
+}
+// A side that has given the pixels to the system to show turns the window to
+// `next`, other memory of its own of the same size, so that the next frame
+// is written while the system still reads the last. A Present that finds
+// the window turned has nothing new to show: nothing was written since.
+void TurnPixels(HWND window, std::uint32_t* next);
 // A modal loop of the system: runs its events until `*done`, sending the
 // paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();

@@ -52,6 +52,7 @@ bool SourcePixels(HDC source, int x, int y, int width, int height, std::vector<s
     if (!winmodel::IsLive(window)) {
         return false;
     }
+    winmodel::SettlePixels(window);
     for (int row = 0; row < height; ++row) {
         for (int column = 0; column < width; ++column) {
             const long long wx = static_cast<long long>(x) + column;
@@ -59,7 +60,7 @@ bool SourcePixels(HDC source, int x, int y, int width, int height, std::vector<s
             if (wx >= 0 && wy >= 0 && wx < window->clientWidth && wy < window->clientHeight) {
                 const std::uint32_t pixel = window->pixels[static_cast<std::size_t>(wy * window->pixelWidth + wx)];
                 (*pixels)[static_cast<std::size_t>(row) * width + column] =
-                    (pixel & winmodel::kUnpaintedPixel) != 0 ? 0 : pixel;
+                    (pixel & winmodel::kUnpaintedPixel) != window->pixels.drawnTop ? 0 : pixel & 0x00FFFFFFu;
             }
         }
     }

@@ -198,19 +198,48 @@ bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixel
     const bool resized = pixelWidth != window->pixelWidth || pixelHeight != window->pixelHeight;
     const bool changed = resized || width != window->clientWidth || height != window->clientHeight;
     if (resized) {
-        std::vector<std::uint32_t> pixels(static_cast<std::size_t>(pixelWidth) * pixelHeight, kUnpaintedPixel);
+        // What is drawn moves over; the side may give back its old memory
+        // when it supplies the new, so it is held aside first.
+        SettlePixels(window);
+        std::vector<std::uint32_t> kept(window->pixels.begin(), window->pixels.end());
+        const std::size_t count = static_cast<std::size_t>(pixelWidth) * pixelHeight;
+        std::uint32_t* supplied =
+            pixelMemory.supply != nullptr ? pixelMemory.supply(window, pixelWidth, pixelHeight) : nullptr;
+        WindowPixels& pixels = window->pixels;
+        pixels.own.assign(supplied != nullptr ? 0 : count, kUnpaintedPixel);
+        pixels.own.shrink_to_fit();
+        pixels.start = supplied != nullptr ? supplied : pixels.own.data();
+        pixels.count = count;
+        std::fill_n(pixels.start, count, kUnpaintedPixel);
         for (int row = 0; row < std::min(pixelHeight, window->pixelHeight); ++row) {
-            std::copy_n(window->pixels.begin() + static_cast<std::ptrdiff_t>(row) * window->pixelWidth,
+            std::copy_n(kept.begin() + static_cast<std::ptrdiff_t>(row) * window->pixelWidth,
                         std::min(pixelWidth, window->pixelWidth),
-                        pixels.begin() + static_cast<std::ptrdiff_t>(row) * pixelWidth);
+                        pixels.start + static_cast<std::ptrdiff_t>(row) * pixelWidth);
         }
-        window->pixels.swap(pixels);
         window->pixelWidth = pixelWidth;
         window->pixelHeight = pixelHeight;
     }
     window->clientWidth = width;
     window->clientHeight = height;
     return changed;
+}
+
+PixelMemory pixelMemory;
+
+void BeforeWriting(HWND window, bool whole) {
+    if (pixelMemory.beforeWriting != nullptr) {
+        pixelMemory.beforeWriting(window);
+    }
+    WindowPixels& pixels = window->pixels;
+    if (pixels.newer != nullptr && !whole) {
+        std::copy_n(pixels.newer, pixels.count, pixels.start);
+    }
+    pixels.newer = nullptr;
+}
+
+void TurnPixels(HWND window, std::uint32_t* next) {
+    window->pixels.newer = window->pixels.start;
+    window->pixels.start = next;
 }
 
 void ResetWindows() {
@@ -413,8 +442,9 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
             if (!winmodel::BrushColour(window->background, &colour)) {
                 return 0;
             }
+            winmodel::BeforeWriting(window, true);
             std::fill(window->pixels.begin(), window->pixels.end(),
-                      (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF));
+                      (colour & 0xFF) << 16 | (colour & 0xFF00) | ((colour >> 16) & 0xFF) | window->pixels.drawnTop);
             // Erased through a paint context, it shows at EndPaint.
             const HDC context = reinterpret_cast<HDC>(wParam);
             if (!winmodel::IsLiveContext(context) || !context->paint) {
@@ -443,6 +473,10 @@ BOOL DestroyWindow(HWND window) {
     window->alive = false;
     window->needsPaint = false;
     winmodel::backend::DestroySystemWindow(window);
+    if (window->pixels.own.empty()) {
+        window->pixels = WindowPixels{};  // the side's memory went with its window
+        window->pixelWidth = window->pixelHeight = 0;
+    }
     --winmodel::Counts().windows;
     auto& queue = state.queue;
     queue.erase(std::remove_if(queue.begin(), queue.end(), [window](const MSG& m) { return m.hwnd == window; }),

@@ -14,8 +14,10 @@ program's texts must read the same under every one, whatever the system's
 code page.
 
 With --page the program is the web page, in headless Chromium driven by
-Playwright (page_session.py and page_driver.js, whose npm packages
-`npm ci` installs in this folder), and the scenarios that hold for a page run.
+Playwright (page_session.py and page_driver.js, whose npm package `npm ci`
+installs at the top of the tree), and the scenarios that hold for a page run.
+With --wayland the native program's scenarios that need no input run in a
+Wayland session instead (wsession.py: weston, XWayland beside it).
 
 The parts: xsession.py (the X session), programs.py (starting the program
 natively or under Wine), session.py (one scenario's world), scenarios.py
@@ -30,6 +32,7 @@ Usage: run_e2e.py --exe build/win32/mottler.exe [--out DIR] [--display N]
        run_e2e.py --native --exe build/linux/mottler [...]
        run_e2e.py --page --exe build/web/mottler.html [...]
        run_e2e.py --native --emulator qemu-aarch64-static --exe build/arm64-gtk/mottler [...]
+       run_e2e.py --native --wayland --exe build/linux/mottler [...]
        run_e2e.py --exe build/win32/mottler.scr --helper build/win32/tests/preview-parent.exe
 Prints one line per scenario and the totals; exits non-zero on any failure.
 """
@@ -41,10 +44,10 @@ import time
 import traceback
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_session import PageSession  # noqa: E402
 from programs import native_environment, wine_environment  # noqa: E402
 from saver_scenarios import SAVER_SCENARIOS  # noqa: E402
-from scenarios import SCENARIOS  # noqa: E402
-from page_session import PageSession  # noqa: E402
+from scenarios import SCENARIOS, WAYLAND_SCENARIOS  # noqa: E402
 from session import SCREEN, Session  # noqa: E402
 from xsession import Failure, check, free_display  # noqa: E402
 
@@ -54,7 +57,8 @@ def run_scenario(scenario, display, args, env):
         session = PageSession(scenario.__name__, args.out, args.exe)
     else:
         session = Session(scenario.__name__, display, args.out, args.exe, env, args.native,
-                          args.emulator.split() if args.emulator else ())
+                          args.emulator.split() if args.emulator else (),
+                          getattr(scenario, 'wayland_scale', None))
     session.helper = args.helper
     started = time.monotonic()
     error = None
@@ -91,6 +95,8 @@ def main():
     parser.add_argument('--locale', default=None,
                         help='LANG for Wine (default: the one scripts/wine-env.sh sets)')
     parser.add_argument('--only', nargs='*', default=None)
+    parser.add_argument('--wayland', action='store_true',
+                        help="the native program's scenarios in a Wayland session (weston)")
     parser.add_argument('--helper', default=None,
                         help="the preview box's stand-in, for mottler.scr's scenarios")
     args = parser.parse_args()
@@ -111,6 +117,8 @@ def main():
     if args.helper:
         args.helper = os.path.abspath(args.helper)
     listed = SAVER_SCENARIOS if args.exe.lower().endswith('.scr') else SCENARIOS
+    listed = WAYLAND_SCENARIOS if args.wayland else listed
+
     def runs_here(scenario):
         if args.page:
             return getattr(scenario, 'page', False) or getattr(scenario, 'page_only', False)
@@ -133,7 +141,7 @@ def main():
         else:
             failed += 1
             report(f'FAIL {scenario.__name__} ({seconds:.0f} s): {error}')
-    kind = 'page' if args.page else 'native' if args.native else 'Wine'
+    kind = 'page' if args.page else ('native, Wayland' if args.wayland else 'native') if args.native else 'Wine'
     report(f'e2e ({kind}, {env["LANG"]}): {passed} passed, {failed} failed')
     report(f'captures: {args.out}')
     summary.close()

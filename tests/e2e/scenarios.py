@@ -15,7 +15,8 @@ import time
 
 import pictures
 from programs import ROOT
-from session import DIALOG_TITLE, ERROR_CAPTION, UNICODE_NAME
+from session import DIALOG_TITLE, ERROR_CAPTION, UNICODE_NAME, WHITE
+from wsession import DESKTOP, find_rows
 from xsession import SETTLE_DEADLINE, START_DEADLINE, WINDOW_DEADLINE, Failure, check, wait_for
 
 
@@ -330,3 +331,64 @@ for shared in (default_picture, missing_default, click_open_24bit, click_refused
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
              click_cancel_reloads, long_path, unicode_name, default_from_deep_folder,
              inert_inputs, scaled_display, installed_from_any_folder, bundled_picture]
+
+
+# --- under Wayland -----------------------------------------------------------
+def on_wayland(session, rows, label):
+    """(screenshot of the output, left, top of the picture), or None while
+    the picture's top and bottom rows are not on the output as they are."""
+    shot = session.screenshot(label)
+    found = find_rows(shot.width, shot.raw, rows)
+    return (shot, *found) if found else None
+
+
+def wayland_window(session):
+    """A Wayland client (no window on the X server beside weston), with a
+    title bar above its client area; the client area is fitted: the
+    picture's size in device pixels at the output's scale, rounded up to
+    whole logical pixels (white beyond the picture, and no white beyond the
+    client area). The ring shows byte for byte, inside only the file's
+    colours, and it dissolves."""
+    scale, width, height = session.x.scale, 401, 301
+    _, rows = session.picture('mottle.bmp', width, height)
+    content = (-(-width // scale) * scale, -(-height // scale) * scale)
+    session.start_program()
+    shot, left, top = wait_for('the picture on the output', lambda: on_wayland(
+        session, rows, 'shown'), START_DEADLINE, interval=0.5)
+    check(not session.x.x_window_titled('mottle.bmp'), 'the program runs on XWayland')
+    first = shot.crop(left, top, *content)
+    check(not first.ring_mismatches(rows), f'ring differs at {first.ring_mismatches(rows)[:5]}')
+    check(first.not_white_outside(0, 0, width, height) == 0, 'not white beyond the picture')
+    check(shot.crop(left, top, width, height).colours_outside(rows) == 0, 'colours not in the file')
+    beyond = [shot.crop(left + content[0], top, 1, content[1]),
+              shot.crop(left, top + content[1], content[0], 1)]
+    check(all(line.count(lambda c: c == WHITE) == 0 for line in beyond), 'client area too large')
+    # A title bar: light, with the caption's and close box's darker strokes.
+    bar = shot.crop(left, top - 20 * scale, content[0], 20 * scale)
+    light = bar.count(lambda c: min(c) >= 200)
+    check(bar.count(lambda c: c == DESKTOP) == 0 and bar.count(lambda c: max(c) <= 150) > 0 and
+          light >= bar.width * bar.height // 2, 'no title bar above it')
+
+    def changed():
+        now = on_wayland(session, rows, 'dissolved')
+        area = now[0].crop(left, top, *content) if now and now[1:] == (left, top) else None
+        return area if area and area.differing(first) > 0 else None
+    later = wait_for('the picture to change', changed, SETTLE_DEADLINE, interval=0.5)
+    check(not later.ring_mismatches(rows), 'the ring changed')
+    # No input reaches a headless compositor's close box: ended by process id.
+    session.program.terminate()
+    session.program.wait(timeout=WINDOW_DEADLINE)
+
+
+def wayland_scale_1(session):
+    wayland_window(session)
+
+
+def wayland_scale_2(session):
+    wayland_window(session)
+
+
+for _scale, _scenario in ((1, wayland_scale_1), (2, wayland_scale_2)):
+    _scenario.__doc__ = f'At output scale {_scale}: ' + wayland_window.__doc__
+    _scenario.wayland_scale, _scenario.ends_itself = _scale, True
+WAYLAND_SCENARIOS = [wayland_scale_1, wayland_scale_2]

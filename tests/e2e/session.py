@@ -10,6 +10,7 @@ import time
 
 import pictures
 from programs import Program, cpu_seconds
+from wsession import WaylandSession
 from xsession import SETTLE_DEADLINE, START_DEADLINE, WINDOW_DEADLINE, XSession, check, wait_for
 
 ERROR_CAPTION = 'エラー発生'
@@ -23,9 +24,10 @@ UNICODE_NAME = '写真 ünï €.bmp'
 
 
 class Session:
-    """One scenario's display, window manager, folder and program."""
+    """One scenario's display, window manager, folder and program; with a
+    Wayland scale, a Wayland session (weston, XWayland beside it) instead."""
 
-    def __init__(self, name, display, out_dir, exe, env, native=False, emulator=()):
+    def __init__(self, name, display, out_dir, exe, env, native=False, emulator=(), wayland_scale=None):
         self.name = name
         self.dir = os.path.join(out_dir, name)
         self.work = os.path.join(self.dir, 'work')
@@ -40,7 +42,11 @@ class Session:
         shutil.rmtree(self.dir, ignore_errors=True)
         os.makedirs(self.work)
         self.log = open(os.path.join(self.dir, 'processes.log'), 'wb')
-        self.x = XSession(display, env, self.log)
+        self.wayland = wayland_scale is not None
+        if self.wayland:
+            self.x = WaylandSession(display, wayland_scale, env, self.log)
+        else:
+            self.x = XSession(display, env, self.log)
         self.app = Program(exe, native, self.x.env, self.log, emulator)
 
     @property
@@ -55,7 +61,8 @@ class Session:
     def start_display(self, size=SCREEN):
         self.app.prepare()
         self.x.start(size)
-        self.x.bind_keys(UNICODE_NAME)
+        if not self.wayland:
+            self.x.bind_keys(UNICODE_NAME)
 
     def start_program(self, cwd=None, args=()):
         self.app.start(self.work, cwd, args)
@@ -173,6 +180,12 @@ class Session:
         path = os.path.join(self.dir, f'{self.captures:02d}-{label}.png')
         return Capture(*self.x.capture_pixels(window, path))
 
+    def screenshot(self, label):
+        """Saves the whole Wayland output as a PNG and returns its pixels."""
+        self.captures += 1
+        path = os.path.join(self.dir, f'{self.captures:02d}-{label}.png')
+        return Capture(*self.x.screenshot(path))
+
     # --- files -----------------------------------------------------------
     def picture(self, name, width, height, variant=0, folder=None, flat=False):
         path = os.path.join(folder or self.work, name)
@@ -218,6 +231,16 @@ class Capture:
 
     def all_white(self):
         return self.raw == bytes(WHITE) * (self.width * self.height)
+
+    def crop(self, left, top, width, height):
+        """The rectangle of that size at (left, top), as a capture of its own."""
+        raw = b''.join(self.raw[((top + y) * self.width + left) * 3:
+                                ((top + y) * self.width + left + width) * 3] for y in range(height))
+        return Capture(width, height, raw)
+
+    def count(self, test):
+        """How many pixels pass the test, a function of (r, g, b)."""
+        return sum(1 for i in range(0, len(self.raw), 3) if test(tuple(self.raw[i:i + 3])))
 
     def colours_outside(self, rows):
         """How many pixels show a colour the picture's file does not have."""

@@ -364,4 +364,49 @@ TEST_F(HostWindowTest, ALoopWithNoInputLeftIsEndedByTheHost) {
     EXPECT_EQ(host::CurrentLoopStats().sessionEnds, 2);
 }
 
+// A side that shows a window's pixels from memory of its own gets them drawn
+// there, once it is done reading them; turned to other memory after a
+// frame, the window's newer pixels are copied over before a write that does
+// not cover them all; and they move over into the memory given for a new
+// size.
+std::vector<std::uint32_t> sideMemory[2];
+int supplied = 0;
+int waits = 0;
+
+TEST_F(HostWindowTest, PixelsAreDrawnStraightIntoMemoryASideSupplies) {
+    supplied = waits = 0;
+    winmodel::pixelMemory.supply = [](HWND, int width, int height) {
+        sideMemory[supplied].assign(static_cast<std::size_t>(width) * height, 0xABCDEFu);
+        return sideMemory[supplied++].data();
+    };
+    winmodel::pixelMemory.beforeWriting = [](HWND) { ++waits; };
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
+    ASSERT_EQ(supplied, 1);
+    constexpr std::uint32_t kBlank = winmodel::kUnpaintedPixel;
+    EXPECT_EQ(sideMemory[0], (std::vector<std::uint32_t>{kBlank, kBlank}));
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 1, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const unsigned char bits[4] = {0x01, 0x02, 0x03, 0};
+    HDC context = platform::GetDC(window);
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 1, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    EXPECT_EQ(waits, 1);
+    EXPECT_EQ(sideMemory[0], (std::vector<std::uint32_t>{kBlank, 0x00030201u}));
+    sideMemory[1].assign(2, 0xABCDEFu);
+    winmodel::TurnPixels(window, sideMemory[1].data());
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 0, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    EXPECT_EQ(sideMemory[1], (std::vector<std::uint32_t>{0x00030201u, 0x00030201u}));
+    platform::ReleaseDC(window, context);
+    EXPECT_TRUE(platform::MoveWindow(window, 0, 0, 3 + host::kFrameWidth, 2 + host::kFrameHeight, FALSE));
+    ASSERT_EQ(supplied, 2);
+    EXPECT_EQ(sideMemory[1],
+              (std::vector<std::uint32_t>{0x00030201u, 0x00030201u, kBlank, kBlank, kBlank, kBlank}));
+    window->pixels.drawnTop = 0xFF000000u;  // a side whose system reads that byte as alpha
+    context = platform::GetDC(window);
+    EXPECT_EQ(platform::SetDIBitsToDevice(context, 2, 0, 1, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    platform::ReleaseDC(window, context);
+    EXPECT_EQ(sideMemory[1][2], 0xFF030201u);
+    platform::DestroyWindow(window);
+    winmodel::pixelMemory = winmodel::PixelMemory{};
+}
+
 }  // namespace
