@@ -1,5 +1,6 @@
 #include "saver_fixture.h"
 
+#include "fresh_host.h"
 #include "tools/bitmap_writer.h"
 
 namespace {
@@ -16,10 +17,7 @@ void ResetProcess() {
         ReleasePicture(&saverState.picture);
     }
     saverState = SaverState{};
-    host::ResetWindowing();
-    host::ClearFaults();
-    host::RecordCalls(false);
-    host::ClearCallLog();
+    ResetHost();
 }
 
 }  // namespace
@@ -31,17 +29,7 @@ std::uint32_t TestPixel(int x, int y, int salt) {
 }
 
 std::vector<unsigned char> BitmapBytes(int width, int height, int salt, int bitCount) {
-    const std::uint64_t dataSize = BitmapRowBytes(width) * static_cast<std::uint64_t>(height);
-    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
-    std::vector<unsigned char> bytes(offBits + dataSize, 0);
-    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
-    InfoHeader info;
-    info.width = width;
-    info.height = height;
-    info.bitCount = static_cast<std::uint16_t>(bitCount);
-    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
-    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, WriterPixel, &salt);
-    return bytes;
+    return PaintedBitmapFile(width, height, static_cast<std::uint16_t>(bitCount), WriterPixel, &salt);
 }
 
 std::vector<std::uint32_t> ScreenImage(int width, int height, int salt) {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fresh_host.h"
 #include "picture/picture.h"
 #include "platform/platform.h"
 #include "tools/bitmap_writer.h"
@@ -32,10 +33,7 @@ void ResetProcess() {
         ReleasePicture(&appState.currentPicture);
     }
     appState = AppState{};
-    host::ResetWindowing();
-    host::ClearFaults();
-    host::RecordCalls(false);
-    host::ClearCallLog();
+    ResetHost();
 }
 
 }  // namespace
@@ -47,17 +45,7 @@ COLORREF TestColour(int x, int y) {
 }
 
 std::vector<unsigned char> BitmapFile(int width, int height, int bitCount) {
-    const std::size_t dataSize = static_cast<std::size_t>(BitmapRowBytes(width)) * height;
-    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
-    std::vector<unsigned char> bytes(offBits + dataSize, 0);
-    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
-    InfoHeader info;
-    info.width = width;
-    info.height = height;
-    info.bitCount = static_cast<std::uint16_t>(bitCount);
-    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
-    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, TestPixel, nullptr);
-    return bytes;
+    return PaintedBitmapFile(width, height, static_cast<std::uint16_t>(bitCount), TestPixel, nullptr);
 }
 
 void ShellTest::SetUp() {
