@@ -16,15 +16,8 @@ constexpr int kOwnHeight = 480;
 int PointerX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int PointerY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
-void ReleaseSaverPicture() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-        saverState.pictureReady = 0;
-    }
-}
-
 void OnDestroy() {
-    ReleaseSaverPicture();
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     platform::PostQuitMessage(0);
 }
 

@@ -27,6 +27,13 @@ bool LoadPictureForScreen(const void* bytes, std::uint32_t size, Picture* loaded
     return LoadOnScreen(nullptr, bytes, size, loaded);
 }
 
+void ReleaseHeldPicture(int* pictureReady, Picture* picture) {
+    if (*pictureReady) {
+        ReleasePicture(picture);
+        *pictureReady = 0;
+    }
+}
+
 void DrawWholePicture(HDC surface, const Picture& picture) {
     if (picture.info == nullptr || picture.bits == nullptr) {
         return;

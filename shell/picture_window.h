@@ -13,6 +13,9 @@
 bool LoadPictureForScreen(const char* path, Picture* loaded);
 bool LoadPictureForScreen(const void* bytes, std::uint32_t size, Picture* loaded);
 
+// Gives back a held picture (`*pictureReady` 1) and marks it no longer held.
+void ReleaseHeldPicture(int* pictureReady, Picture* picture);
+
 // Copies `picture`, unscaled, to the top-left of `surface`.
 void DrawWholePicture(HDC surface, const Picture& picture);
 

@@ -20,17 +20,10 @@ constexpr char kFileFilter[] = "Exe Files(*.bmp)\0*.bmp\0All Files(*.*)\0*.*\0";
 constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
 static_assert(kOpenFileFlags == 0x1804, "dialog flags");
 
-void ReleaseCurrentPicture() {
-    if (appState.pictureReady) {
-        ReleasePicture(&appState.currentPicture);
-        appState.pictureReady = 0;
-    }
-}
-
 void OnCreate(HWND window) { appState.mainWindow = window; }
 
 void OnDestroy() {
-    ReleaseCurrentPicture();
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     platform::PostQuitMessage(0);
 }
 
@@ -127,7 +120,7 @@ void OpenAndShow(HWND window) {
         platform::ReleaseDC(window, context);
         return;
     }
-    ReleaseCurrentPicture();
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     appState.currentPicture = loaded;
     appState.pictureReady = 1;
     platform::SetWindowTextA(window, appState.currentFile);

@@ -1,6 +1,7 @@
 #include "saver_fixture.h"
 
 #include "fresh_host.h"
+#include "shell/picture_window.h"
 #include "tools/bitmap_writer.h"
 
 namespace {
@@ -13,9 +14,7 @@ void WriterPixel(const void* context, std::int32_t x, std::int32_t y, std::uint8
 }
 
 void ResetProcess() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-    }
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     saverState = SaverState{};
     ResetHost();
 }
@@ -52,10 +51,7 @@ void SaverTest::SetUp() {
 // Whatever the test ran has given back all it took: windows, contexts,
 // memory contexts, bitmaps, blocks and registry keys.
 void SaverTest::TearDown() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-        saverState.pictureReady = 0;
-    }
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     EXPECT_TRUE(host::CurrentCounts() == host::LiveCounts{});
     ResetProcess();
     LeaveFolder();

@@ -6,6 +6,7 @@
 #include "fresh_host.h"
 #include "picture/picture.h"
 #include "platform/platform.h"
+#include "shell/picture_window.h"
 #include "tools/bitmap_writer.h"
 
 // "ファイルが１６Ｍ色モードではありません。"
@@ -29,9 +30,7 @@ void TestPixel(const void*, std::int32_t x, std::int32_t y, std::uint8_t* bgr) {
 
 // Back to a fresh process: no picture, no window, no class, nothing queued.
 void ResetProcess() {
-    if (appState.pictureReady) {
-        ReleasePicture(&appState.currentPicture);
-    }
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     appState = AppState{};
     ResetHost();
 }
