@@ -3,8 +3,8 @@
 #include <cstring>
 #include <ctime>
 
-#include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "shell/picture_window.h"
 
 SaverState saverState;
 
@@ -16,36 +16,8 @@ constexpr int kOwnHeight = 480;
 int PointerX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int PointerY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
-void DrawFrame(HDC surface) {
-    const Picture& picture = saverState.picture;
-    if (!saverState.pictureReady || picture.info == nullptr) {
-        return;
-    }
-    platform::SetDIBitsToDevice(surface, 0, 0, static_cast<DWORD>(picture.width), static_cast<DWORD>(picture.height),
-                                0, 0, 0, static_cast<UINT>(picture.height), picture.bits,
-                                reinterpret_cast<const BITMAPINFO*>(picture.info), DIB_RGB_COLORS);
-}
-
-void ReleaseSaverPicture() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-        saverState.pictureReady = 0;
-    }
-}
-
-void OnPaint(HWND window) {
-    PAINTSTRUCT paint;
-    HDC context = platform::BeginPaint(window, &paint);
-    if (context == nullptr) {
-        platform::ValidateRect(window, nullptr);  // or WM_PAINT comes again at once
-        return;
-    }
-    DrawFrame(context);
-    platform::EndPaint(window, &paint);
-}
-
 void OnDestroy() {
-    ReleaseSaverPicture();
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     platform::PostQuitMessage(0);
 }
 
@@ -137,36 +109,21 @@ bool FitToWindow(const Source& source) {
     return true;
 }
 
-int RunSaverLoop() {
-    MSG message;
-    for (;;) {
-        if (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return static_cast<int>(message.wParam);
-            }
-            platform::TranslateMessage(&message);
-            platform::DispatchMessageA(&message);
-        } else {
-            RunSaverIdlePass();
-        }
-    }
-}
-
 }  // namespace
 
 LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
+        case WM_PAINT:
+            PaintWindow(window, saverState.pictureReady ? &saverState.picture : nullptr);
+            return 0;
+        case WM_ERASEBKGND:  // the picture covers the whole client area
+            return 1;
         case WM_CREATE:
             saverState.window = window;
             return 0;
         case WM_DESTROY:
             OnDestroy();
             return 0;
-        case WM_PAINT:
-            OnPaint(window);
-            return 0;
-        case WM_ERASEBKGND:  // the picture covers the whole client area
-            return 1;
         case WM_CLOSE:
             platform::DestroyWindow(window);
             return 0;
@@ -198,12 +155,7 @@ void RunSaverIdlePass() {
         platform::WaitMessage();
         return;
     }
-    StepPicture(&saverState.picture);
-    HDC context = platform::GetDC(saverState.window);
-    if (context != nullptr) {
-        DrawFrame(context);
-        platform::ReleaseDC(saverState.window, context);
-    }
+    StepAndRedraw(saverState.window, &saverState.picture);
     if (saverState.delayMilliseconds > 0) {
         platform::Sleep(saverState.delayMilliseconds);
     }
@@ -243,7 +195,7 @@ int RunSaver(HINSTANCE instance, const SaverLaunch& launch) {
         platform::ShowCursor(FALSE);
         saverState.cursorHidden = true;
     }
-    const int status = RunSaverLoop();
+    const int status = RunMessageLoop(RunSaverIdlePass);
     if (saverState.cursorHidden) {
         platform::ShowCursor(TRUE);
         saverState.cursorHidden = false;

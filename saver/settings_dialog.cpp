@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "picture/bitmap_loader.h"
 #include "saver/saver.h"
+#include "shell/picture_window.h"
 #include "shell/texts.h"
 
 namespace {
@@ -80,14 +80,10 @@ void OnChoose(HWND dialog) {
     if (!chosen) {
         return;
     }
-    HDC screen = platform::GetDC(nullptr);
     Picture loaded;
-    const bool accepted = screen != nullptr && LoadPicture(screen, path, &loaded);
+    const bool accepted = LoadPictureForScreen(path, &loaded);
     if (accepted) {
         ReleasePicture(&loaded);
-    }
-    if (screen != nullptr) {
-        platform::ReleaseDC(nullptr, screen);
     }
     if (!accepted) {
         platform::MessageBoxA(dialog, kLoadErrorText, kLoadErrorCaption, MB_OK);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "picture/bitmap_loader.h"
+#include "shell/picture_window.h"
 
 namespace {
 
@@ -21,35 +21,20 @@ bool KeepPicture(const Picture& loaded, Source* source) {
 }  // namespace
 
 bool LoadSourceFile(const char* path, Source* source) {
-    if (path == nullptr || path[0] == '\0') {
-        return false;
-    }
-    HDC screen = platform::GetDC(nullptr);
     Picture loaded;
-    const bool ok = screen != nullptr && LoadPicture(screen, path, &loaded);
-    if (screen != nullptr) {
-        platform::ReleaseDC(nullptr, screen);
-    }
-    return ok && KeepPicture(loaded, source);
+    return path != nullptr && path[0] != '\0' && LoadPictureForScreen(path, &loaded) && KeepPicture(loaded, source);
 }
 
 bool LoadBundledPicture(HINSTANCE instance, Source* source) {
-    HDC screen = platform::GetDC(nullptr);
-    if (screen == nullptr) {
-        return false;
-    }
-    Picture loaded;
-    bool ok = false;
     const HRSRC resource = platform::FindResourceA(instance, kBundledResource, RT_RCDATA);
-    if (resource != nullptr) {
-        const HGLOBAL data = platform::LoadResource(instance, resource);
-        const void* bytes = data != nullptr ? platform::LockResource(data) : nullptr;
-        ok = LoadPictureFromMemory(screen, bytes, platform::SizeofResource(instance, resource), &loaded);
-    } else {
-        ok = LoadPicture(screen, kBundledFile, &loaded);
+    if (resource == nullptr) {
+        return LoadSourceFile(kBundledFile, source);
     }
-    platform::ReleaseDC(nullptr, screen);
-    return ok && KeepPicture(loaded, source);
+    const HGLOBAL data = platform::LoadResource(instance, resource);
+    const void* bytes = data != nullptr ? platform::LockResource(data) : nullptr;
+    Picture loaded;
+    return LoadPictureForScreen(bytes, platform::SizeofResource(instance, resource), &loaded) &&
+           KeepPicture(loaded, source);
 }
 
 bool CaptureScreen(Source* source) {

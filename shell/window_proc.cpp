@@ -4,6 +4,7 @@
 
 #include "picture/bitmap_loader.h"
 #include "shell/app_state.h"
+#include "shell/picture_window.h"
 #include "shell/texts.h"
 
 namespace {
@@ -19,34 +20,15 @@ constexpr char kFileFilter[] = "Exe Files(*.bmp)\0*.bmp\0All Files(*.*)\0*.*\0";
 constexpr DWORD kOpenFileFlags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST;
 static_assert(kOpenFileFlags == 0x1804, "dialog flags");
 
-void ReleaseCurrentPicture() {
-    if (appState.pictureReady) {
-        ReleasePicture(&appState.currentPicture);
-        appState.pictureReady = 0;
-    }
-}
-
 void OnCreate(HWND window) { appState.mainWindow = window; }
 
 void OnDestroy() {
-    ReleaseCurrentPicture();
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     platform::PostQuitMessage(0);
 }
 
 void OnPaint(HWND window) {
-    PAINTSTRUCT paint;
-    HDC context = platform::BeginPaint(window, &paint);
-    if (context == nullptr) {
-        // Nothing can be drawn, but the window must count as painted: one
-        // left invalid gets WM_PAINT again at once, for ever, and the loop
-        // would never find its queue empty to step.
-        platform::ValidateRect(window, nullptr);
-        return;
-    }
-    if (appState.pictureReady) {
-        DrawPicture(context);
-    }
-    platform::EndPaint(window, &paint);
+    PaintWindow(window, appState.pictureReady ? &appState.currentPicture : nullptr);
 }
 
 // Whatever the dialog ended with, currentFile is loaded: a cancel reloads the
@@ -111,16 +93,7 @@ LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam
     }
 }
 
-void DrawPicture(HDC surface) {
-    const Picture& picture = appState.currentPicture;
-    if (picture.info == nullptr || picture.bits == nullptr) {
-        return;
-    }
-    platform::SetDIBitsToDevice(surface, 0, 0, static_cast<DWORD>(picture.width),
-                                static_cast<DWORD>(picture.height), 0, 0, 0,
-                                static_cast<UINT>(picture.height), picture.bits,
-                                reinterpret_cast<const BITMAPINFO*>(picture.info), DIB_RGB_COLORS);
-}
+void DrawPicture(HDC surface) { DrawWholePicture(surface, appState.currentPicture); }
 
 bool ChooseFile(HWND owner) {
     OPENFILENAMEA request;
@@ -147,7 +120,7 @@ void OpenAndShow(HWND window) {
         platform::ReleaseDC(window, context);
         return;
     }
-    ReleaseCurrentPicture();
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     appState.currentPicture = loaded;
     appState.pictureReady = 1;
     platform::SetWindowTextA(window, appState.currentFile);

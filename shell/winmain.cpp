@@ -3,9 +3,9 @@
 #include <cstring>
 #include <ctime>
 
-#include "picture/diffusion.h"
 #include "picture/random_source.h"
 #include "shell/app_state.h"
+#include "shell/picture_window.h"
 #include "shell/window_proc.h"
 
 namespace {
@@ -62,23 +62,14 @@ void MeasureFrame() {
     appState.frameExtraY = kInitialHeight - (client.bottom - client.top);
 }
 
-// Takes messages until WM_QUIT; in between, steps and redraws the picture.
-int RunMessageLoop() {
-    MSG message;
-    for (;;) {
-        if (platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return 0;
-            }
-            platform::TranslateMessage(&message);
-            platform::DispatchMessageA(&message);
-        } else if (appState.pictureReady) {
-            RunIdlePass();
-        } else {
-            // Nothing to animate: sleep until a message comes instead of
-            // polling an empty queue at full speed.
-            platform::WaitMessage();
-        }
+// While a picture is held, a step and a redraw; otherwise, with nothing to
+// animate, a sleep until a message comes instead of polling an empty queue
+// at full speed.
+void WhenIdle() {
+    if (appState.pictureReady) {
+        RunIdlePass();
+    } else {
+        platform::WaitMessage();
     }
 }
 
@@ -94,7 +85,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE previousInstance, LPSTR, int) {
     if (!InitApplication()) {
         return 1;
     }
-    return RunMessageLoop();
+    RunMessageLoop(WhenIdle);
+    return 0;  // whatever code the quit message carried
 }
 
 bool InitApplication() {
@@ -112,11 +104,5 @@ void RunIdlePass() {
     if (!appState.pictureReady) {
         return;
     }
-    StepPicture(&appState.currentPicture);
-    HDC context = platform::GetDC(appState.mainWindow);
-    if (context == nullptr) {
-        return;
-    }
-    DrawPicture(context);
-    platform::ReleaseDC(appState.mainWindow, context);
+    StepAndRedraw(appState.mainWindow, &appState.currentPicture);
 }

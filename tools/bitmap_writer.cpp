@@ -55,6 +55,21 @@ void PutPixelRows(std::uint8_t* data, std::uint64_t room, std::int64_t width, st
     }
 }
 
+std::vector<std::uint8_t> PaintedBitmapFile(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                                            PixelColour colour, const void* context) {
+    const std::uint64_t dataSize = BitmapRowBytes(width) * static_cast<std::uint64_t>(height);
+    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
+    std::vector<std::uint8_t> bytes(offBits + static_cast<std::size_t>(dataSize), 0);
+    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
+    InfoHeader info;
+    info.width = width;
+    info.height = height;
+    info.bitCount = bitCount;
+    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
+    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, colour, context);
+    return bytes;
+}
+
 std::vector<std::uint8_t> BitmapFileBytes(const void* info, const std::uint8_t* bits, std::uint32_t dataSize) {
     const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
     std::vector<std::uint8_t> bytes(offBits + static_cast<std::size_t>(dataSize));

@@ -47,6 +47,11 @@ using PixelColour = void (*)(const void* context, std::int32_t x, std::int32_t y
 void PutPixelRows(std::uint8_t* data, std::uint64_t room, std::int64_t width, std::int64_t height,
                   std::uint8_t fill, PixelColour colour, const void* context);
 
+// A whole file of a width x height picture coloured by `colour`: headers
+// giving `bitCount`, pixel rows laid out at 24 bits with zero padding.
+std::vector<std::uint8_t> PaintedBitmapFile(std::int32_t width, std::int32_t height, std::uint16_t bitCount,
+                                            PixelColour colour, const void* context);
+
 // A whole file from a header as held in memory: the file header, the 40
 // bytes of `info` and `dataSize` bytes of pixel data right after them.
 std::vector<std::uint8_t> BitmapFileBytes(const void* info, const std::uint8_t* bits, std::uint32_t dataSize);

@@ -12,9 +12,9 @@
 #include <cstring>
 #include <vector>
 
-#include "picture/bitmap_loader.h"
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
+#include "shell/picture_window.h"
 #include "tools/bitmap_writer.h"
 
 namespace {
@@ -63,11 +63,8 @@ int main(int argc, char** argv) {
         !ParseDecimal(argv[3], 1000000000000000ULL, &steps)) {
         return Usage();
     }
-    HDC screen = platform::GetDC(nullptr);
     Picture picture;
-    const bool loaded = LoadPicture(screen, argv[1], &picture);
-    platform::ReleaseDC(nullptr, screen);
-    if (!loaded) {
+    if (!LoadPictureForScreen(argv[1], &picture)) {
         std::fprintf(stderr, "mottle-steps: %s: not an uncompressed 24-bit bitmap that can be loaded\n",
                      argv[1]);
         return 1;

@@ -1,5 +1,7 @@
 #include "saver_fixture.h"
 
+#include "fresh_host.h"
+#include "shell/picture_window.h"
 #include "tools/bitmap_writer.h"
 
 namespace {
@@ -12,14 +14,9 @@ void WriterPixel(const void* context, std::int32_t x, std::int32_t y, std::uint8
 }
 
 void ResetProcess() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-    }
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     saverState = SaverState{};
-    host::ResetWindowing();
-    host::ClearFaults();
-    host::RecordCalls(false);
-    host::ClearCallLog();
+    ResetHost();
 }
 
 }  // namespace
@@ -31,17 +28,7 @@ std::uint32_t TestPixel(int x, int y, int salt) {
 }
 
 std::vector<unsigned char> BitmapBytes(int width, int height, int salt, int bitCount) {
-    const std::uint64_t dataSize = BitmapRowBytes(width) * static_cast<std::uint64_t>(height);
-    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
-    std::vector<unsigned char> bytes(offBits + dataSize, 0);
-    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
-    InfoHeader info;
-    info.width = width;
-    info.height = height;
-    info.bitCount = static_cast<std::uint16_t>(bitCount);
-    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
-    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, WriterPixel, &salt);
-    return bytes;
+    return PaintedBitmapFile(width, height, static_cast<std::uint16_t>(bitCount), WriterPixel, &salt);
 }
 
 std::vector<std::uint32_t> ScreenImage(int width, int height, int salt) {
@@ -64,10 +51,7 @@ void SaverTest::SetUp() {
 // Whatever the test ran has given back all it took: windows, contexts,
 // memory contexts, bitmaps, blocks and registry keys.
 void SaverTest::TearDown() {
-    if (saverState.pictureReady) {
-        ReleasePicture(&saverState.picture);
-        saverState.pictureReady = 0;
-    }
+    ReleaseHeldPicture(&saverState.pictureReady, &saverState.picture);
     EXPECT_TRUE(host::CurrentCounts() == host::LiveCounts{});
     ResetProcess();
     LeaveFolder();

@@ -3,8 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "fresh_host.h"
 #include "picture/picture.h"
 #include "platform/platform.h"
+#include "shell/picture_window.h"
 #include "tools/bitmap_writer.h"
 
 // "ファイルが１６Ｍ色モードではありません。"
@@ -28,14 +30,9 @@ void TestPixel(const void*, std::int32_t x, std::int32_t y, std::uint8_t* bgr) {
 
 // Back to a fresh process: no picture, no window, no class, nothing queued.
 void ResetProcess() {
-    if (appState.pictureReady) {
-        ReleasePicture(&appState.currentPicture);
-    }
+    ReleaseHeldPicture(&appState.pictureReady, &appState.currentPicture);
     appState = AppState{};
-    host::ResetWindowing();
-    host::ClearFaults();
-    host::RecordCalls(false);
-    host::ClearCallLog();
+    ResetHost();
 }
 
 }  // namespace
@@ -47,17 +44,7 @@ COLORREF TestColour(int x, int y) {
 }
 
 std::vector<unsigned char> BitmapFile(int width, int height, int bitCount) {
-    const std::size_t dataSize = static_cast<std::size_t>(BitmapRowBytes(width)) * height;
-    const std::uint32_t offBits = kFileHeaderBytes + kInfoHeaderBytes;
-    std::vector<unsigned char> bytes(offBits + dataSize, 0);
-    PutFileHeader(bytes.data(), static_cast<std::uint32_t>(bytes.size()), offBits);
-    InfoHeader info;
-    info.width = width;
-    info.height = height;
-    info.bitCount = static_cast<std::uint16_t>(bitCount);
-    PutInfoHeader(bytes.data() + kFileHeaderBytes, info);
-    PutPixelRows(bytes.data() + offBits, dataSize, width, height, 0, TestPixel, nullptr);
-    return bytes;
+    return PaintedBitmapFile(width, height, static_cast<std::uint16_t>(bitCount), TestPixel, nullptr);
 }
 
 void ShellTest::SetUp() {
