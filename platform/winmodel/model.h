@@ -155,11 +155,8 @@ void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.
 std::vector<std::string> FilterStrings(const char* list);
-// Other programs' windows (backend::ForeignWindowSize). The window calls ask
-// through this hook, which the screensaver's calls set when a program links
-// them (platform/winmodel/screen.cpp): the desktop program knows no foreign
-// window, and its sides need not tell of any.
-extern bool (*foreignWindowSize)(HWND foreign, int* width, int* height);
+// Other programs' windows, as the side tells (backend::ForeignWindowSize):
+// only the test stand-in knows any.
 bool IsForeign(HWND window);  // a live window of another program
 // A side tells that a foreign window is gone: the model's windows inside it
 // are destroyed, as Windows destroys a window's children with it.
