@@ -15,7 +15,7 @@
 #
 # The screensaver hack (mottlescreen) is measured full screen: with --root
 # on a display of the picture's size, dissolving that picture; its frames go
-# into its window inside the root window, and are counted there.
+# into the root window itself, and are counted there.
 #
 # The page (build/web/mottler.html) runs in headless Chromium beside them, on
 # the same pictures: its generations per second, beside the draw-only page's,
