@@ -17,7 +17,8 @@ Before the daemon runs, mottlescreen started by hand: an unknown option or a
 bad number ends it with status 2, a window id that names no window with 1;
 given no window, it opens one of its own showing the picture it was given
 (fitted to the size the window manager grants, and again when that size
-changes), and SIGTERM ends it with status 0.
+changes); given that window by --window-id or XSCREENSAVER_WINDOW, another
+mottlescreen draws in it; SIGTERM ends each with status 0.
 
 Every wait polls with a deadline. The daemon runs as the user given, made
 if missing, with a home folder of its own under a temporary folder; when
@@ -57,8 +58,8 @@ DELAY = 20000
 PALETTE = pictures.QUADRANT_PALETTES[0]
 
 
-def pattern_rows(width, height):
-    return [[pictures.quadrant_colour(x, y, width, height, 0) for x in range(width)]
+def pattern_rows(width, height, variant=0):
+    return [[pictures.quadrant_colour(x, y, width, height, variant) for x in range(width)]
             for y in range(height)]
 
 
@@ -172,7 +173,7 @@ def differing(a, b):
     return sum(1 for x, y in zip(inner(a), inner(b)) if x != y)
 
 
-def hack_by_hand(run, picture):
+def hack_by_hand(run, picture, other):
     env = dict(run.session.env)
     env.pop('XSCREENSAVER_WINDOW', None)
     nowhere = '0x1fffff0'  # an X id no client of a fresh server has
@@ -197,7 +198,7 @@ def hack_by_hand(run, picture):
 
         palette = {bytes(colour) for colour in PALETTE}
 
-        def picture_shown(margins=False):
+        def picture_shown(margins=False, palette=palette):
             if run.session.x_tool('import', '-window', shown, path).returncode != 0:
                 return False
             raw = subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
@@ -213,6 +214,26 @@ def hack_by_hand(run, picture):
                  lambda: run.session.geometry(shown)[2:] == (480, 120) and picture_shown(True),
                  DRAW_DEADLINE, interval=1)
         check(own.poll() is None, f'mottlescreen ended with status {own.poll()} on a new size')
+
+        # That window as another program's, named by the option or by the
+        # environment: a second mottlescreen dissolves the other picture in
+        # it while the first is stopped, and ends with status 0 on SIGTERM.
+        others = {bytes(colour) for colour in pictures.QUADRANT_PALETTES[1]}
+        own.send_signal(signal.SIGSTOP)
+        for words, extra in ((['-window-id', shown], {}), ([], {'XSCREENSAVER_WINDOW': shown})):
+            guest = subprocess.Popen([run.args.exe, *words, '--picture', other, '--delay', str(DELAY)],
+                                     env=dict(env, **extra), stdout=run.log, stderr=run.log)
+            try:
+                wait_for(f'the other picture in the window ({words} {extra})',
+                         lambda: picture_shown(True, others), DRAW_DEADLINE, interval=1)
+                guest.send_signal(signal.SIGTERM)
+                status = guest.wait(timeout=END_DEADLINE)
+                check(status == 0, f'status {status} after SIGTERM, given the window')
+            finally:
+                if guest.poll() is None:
+                    guest.kill()
+                    guest.wait()
+        own.send_signal(signal.SIGCONT)
         own.send_signal(signal.SIGTERM)
         status = own.wait(timeout=END_DEADLINE)
         check(status == 0, f'status {status} after SIGTERM')
@@ -234,7 +255,9 @@ def run(args, work):
         run.session.x_tool('display', '-window', 'root', picture)
         wait_for('the picture on the screen', lambda: run.screen('before') == pattern,
                  DAEMON_DEADLINE, interval=1)
-        hack_by_hand(run, picture)
+        other = os.path.join(work, 'other.bmp')
+        pictures.write_bmp(other, pattern_rows(width, height, variant=1))
+        hack_by_hand(run, picture, other)
         if not run.start_daemon():
             print(f'SKIP e2e_saver: xscreensaver ended at start (status {run.daemon.poll()}); '
                   f'see {run.log.name}')
