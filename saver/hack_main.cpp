@@ -19,6 +19,7 @@
 #include "picture/diffusion.h"
 #include "picture/random_source.h"
 #include "platform/gtk/x11_frames.h"
+#include "platform/winmodel/model.h"
 #include "saver/arguments.h"
 #include "saver/hack_screen.h"
 #include "saver/source.h"
@@ -173,9 +174,7 @@ void ConvertPicture(const Picture& picture, std::uint32_t* out) {
     for (std::int32_t row = 0; row < picture.height; ++row) {
         const std::uint8_t* from = picture.bits + (picture.height - 1 - row) * stride;
         std::uint32_t* to = out + static_cast<std::size_t>(row) * static_cast<std::size_t>(picture.width);
-        for (std::int32_t column = 0; column < picture.width; ++column, from += 3) {
-            to[column] = std::uint32_t{from[0]} | std::uint32_t{from[1]} << 8 | std::uint32_t{from[2]} << 16;
-        }
+        winmodel::RowToWindow(from, 3, to, picture.width, 0);
     }
 }
 

@@ -148,6 +148,11 @@ inline void SettlePixels(HWND window) {
 // is written while the system still reads the last. A Present that finds
 // the window turned has nothing new to show: nothing was written since.
 void TurnPixels(HWND window, std::uint32_t* next);
+// Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
+// window pixels with the top byte `top`, the fastest way the processor has
+// (graphics.cpp): every frame of the program, and mottlescreen's, goes
+// through here.
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top);
 // A modal loop of the system: runs its events until `*done`, sending the
 // paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();
