@@ -18,7 +18,8 @@ bad number ends it with status 2, a window id that names no window with 1;
 given no window, it opens one of its own showing the picture it was given
 (fitted to the size the window manager grants, and again when that size
 changes); given that window by --window-id or XSCREENSAVER_WINDOW, another
-mottlescreen draws in it; SIGTERM ends each with status 0.
+mottlescreen draws in it; SIGTERM, or the end of the window it draws in,
+ends each with status 0.
 
 Every wait polls with a deadline. The daemon runs as the user given, made
 if missing, with a home folder of its own under a temporary folder; when
@@ -217,7 +218,8 @@ def hack_by_hand(run, picture, other):
 
         # That window as another program's, named by the option or by the
         # environment: a second mottlescreen dissolves the other picture in
-        # it while the first is stopped, and ends with status 0 on SIGTERM.
+        # it while the first is stopped. It ends with status 0 on SIGTERM, or
+        # when the window goes: the first, ended, takes its window along.
         others = {bytes(colour) for colour in pictures.QUADRANT_PALETTES[1]}
         own.send_signal(signal.SIGSTOP)
         for words, extra in ((['-window-id', shown], {}), ([], {'XSCREENSAVER_WINDOW': shown})):
@@ -226,17 +228,21 @@ def hack_by_hand(run, picture, other):
             try:
                 wait_for(f'the other picture in the window ({words} {extra})',
                          lambda: picture_shown(True, others), DRAW_DEADLINE, interval=1)
-                guest.send_signal(signal.SIGTERM)
-                status = guest.wait(timeout=END_DEADLINE)
-                check(status == 0, f'status {status} after SIGTERM, given the window')
+                if extra:
+                    own.send_signal(signal.SIGCONT)
+                    own.send_signal(signal.SIGTERM)
+                    status = own.wait(timeout=END_DEADLINE)
+                    check(status == 0, f'the first: status {status} after SIGTERM')
+                else:
+                    guest.send_signal(signal.SIGTERM)
+                what = 'its window went' if extra else 'SIGTERM'
+                wait_for(f'the second to end after {what}', lambda: guest.poll() is not None,
+                         END_DEADLINE)
+                check(guest.returncode == 0, f'status {guest.returncode} after {what}')
             finally:
                 if guest.poll() is None:
                     guest.kill()
                     guest.wait()
-        own.send_signal(signal.SIGCONT)
-        own.send_signal(signal.SIGTERM)
-        status = own.wait(timeout=END_DEADLINE)
-        check(status == 0, f'status {status} after SIGTERM')
     finally:
         if own.poll() is None:
             own.kill()
