@@ -16,9 +16,9 @@ bool IsOption(const std::string& argument, char letter, std::string* rest) {
     return true;
 }
 
-bool ParseWindow(const std::string& text, bool hexAllowed, HWND* window) {
+bool ParseWindow(const std::string& text, HWND* window) {
     std::uint64_t number = 0;
-    if (!ParseNumber(text, hexAllowed, kLargestWindowNumber, &number)) {
+    if (!ParseNumber(text, false, kLargestWindowNumber, &number)) {
         return false;
     }
     *window = WindowFromNumber(number);
@@ -31,10 +31,10 @@ bool ParseWindow(const std::string& text, bool hexAllowed, HWND* window) {
 bool ParseOptionWindow(const std::string& rest, const std::vector<std::string>& arguments, bool required,
                        HWND* window) {
     if (!rest.empty() && rest[0] == ':' && arguments.size() == 1) {
-        return ParseWindow(rest.substr(1), false, window);
+        return ParseWindow(rest.substr(1), window);
     }
     if (rest.empty() && arguments.size() == 2) {
-        return ParseWindow(arguments[1], false, window);
+        return ParseWindow(arguments[1], window);
     }
     return !required && rest.empty() && arguments.size() == 1;
 }
@@ -151,8 +151,12 @@ bool ParseScrArguments(const char* commandLine, ScrArguments* parsed) {
     return true;
 }
 
-bool ParseHackArguments(const char* commandLine, HackArguments* parsed) {
-    const std::vector<std::string> arguments = SplitCommandLine(commandLine);
+bool ParseWindowId(const std::string& text, std::uint64_t* id) {
+    return ParseNumber(text, true, kLargestWindowId, id);
+}
+
+bool ParseHackArguments(int count, const char* const* given, HackArguments* parsed) {
+    const std::vector<std::string> arguments(given, given + (count > 0 ? count : 0));
     HackArguments result;
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& option = arguments[i];
@@ -161,7 +165,7 @@ bool ParseHackArguments(const char* commandLine, HackArguments* parsed) {
             result.target = HackTarget::Root;
         } else if (IsHackOption(option, "window-id") && hasValue) {
             result.target = HackTarget::WindowId;
-            if (!ParseWindow(arguments[++i], true, &result.window)) {
+            if (!ParseWindowId(arguments[++i], &result.windowId)) {
                 return false;
             }
         } else if (IsHackOption(option, "picture") && hasValue && !arguments[i + 1].empty()) {

@@ -1,6 +1,6 @@
-// The saver programs' command lines: the splitter that undoes how the
-// command line was built from separate arguments, and the parsers of the
-// Windows screensaver's arguments and of the XScreenSaver hack's options.
+// The saver programs' arguments: the splitter of a Windows command line and
+// the parser of the Windows screensaver's arguments, and the parser of the
+// XScreenSaver hack's options, which it is given one by one.
 #pragma once
 
 #include <cstdint>
@@ -18,8 +18,8 @@ std::vector<std::string> SplitCommandLine(const char* commandLine);
 // no larger than `largest`; nothing else (no sign, no space).
 bool ParseNumber(const std::string& text, bool hexAllowed, std::uint64_t largest, std::uint64_t* value);
 
-// The largest window number taken: window handles and X window ids are
-// 32-bit numbers.
+// The largest window number mottler.scr takes: window handles are 32-bit
+// numbers.
 constexpr std::uint64_t kLargestWindowNumber = 0xFFFFFFFFu;
 HWND WindowFromNumber(std::uint64_t number);
 
@@ -32,13 +32,20 @@ struct ScrArguments {
 };
 bool ParseScrArguments(const char* commandLine, ScrArguments* parsed);
 
+// An X window id, decimal or 0x hex, as mottlescreen takes it from its
+// options and from XSCREENSAVER_WINDOW: X resource ids have 29 bits. 0 is a
+// number, and names no window.
+constexpr std::uint64_t kLargestWindowId = 0x1FFFFFFFu;
+bool ParseWindowId(const std::string& text, std::uint64_t* id);
+
 // mottlescreen: --window-id ID, --root, --picture FILE, --delay MICROSECONDS,
-// each also with one dash. The last of --window-id and --root given counts.
+// each also with one dash, in the `count` arguments after the program's name.
+// The last of --window-id and --root given counts.
 enum class HackTarget { Environment, WindowId, Root };
 struct HackArguments {
     HackTarget target = HackTarget::Environment;
-    HWND window = nullptr;
+    std::uint64_t windowId = 0;
     std::string picture;  // empty: none given
     std::uint32_t delayMicroseconds = 0;
 };
-bool ParseHackArguments(const char* commandLine, HackArguments* parsed);
+bool ParseHackArguments(int count, const char* const* arguments, HackArguments* parsed);

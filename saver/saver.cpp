@@ -10,9 +10,6 @@ SaverState saverState;
 
 namespace {
 
-constexpr int kOwnWidth = 640;
-constexpr int kOwnHeight = 480;
-
 int PointerX(LPARAM lParam) { return static_cast<short>(LOWORD(lParam)); }
 int PointerY(LPARAM lParam) { return static_cast<short>(HIWORD(lParam)); }
 
@@ -61,8 +58,7 @@ bool RegisterSaverClass(const char* className) {
     return platform::RegisterClassA(&windowClass) != 0;
 }
 
-// The window's place: the virtual screen, the parent's client area, or a
-// window of its own centred on the screen.
+// The window's place: the virtual screen, or the parent's client area.
 bool SaverArea(RECT* area) {
     if (saverState.kind == SaverKind::FullScreen) {
         const int x = platform::GetSystemMetrics(SM_XVIRTUALSCREEN);
@@ -71,13 +67,7 @@ bool SaverArea(RECT* area) {
                      y + platform::GetSystemMetrics(SM_CYVIRTUALSCREEN)};
         return area->right > area->left && area->bottom > area->top;
     }
-    if (saverState.kind == SaverKind::Child) {
-        return platform::IsWindow(saverState.parent) && platform::GetClientRect(saverState.parent, area);
-    }
-    const int x = platform::GetSystemMetrics(SM_CXFULLSCREEN) / 2 - kOwnWidth / 2;
-    const int y = platform::GetSystemMetrics(SM_CYFULLSCREEN) / 2 - kOwnHeight / 2;
-    *area = RECT{x, y, x + kOwnWidth, y + kOwnHeight};
-    return true;
+    return platform::IsWindow(saverState.parent) && platform::GetClientRect(saverState.parent, area);
 }
 
 bool CreateSaverWindow(const RECT& area) {
@@ -87,13 +77,9 @@ bool CreateSaverWindow(const RECT& area) {
         saverState.window =
             platform::CreateWindowExA(WS_EX_TOPMOST, kFullScreenClass, "MOTTLER", WS_POPUP | WS_VISIBLE, area.left,
                                       area.top, width, height, nullptr, nullptr, saverState.instance, nullptr);
-    } else if (saverState.kind == SaverKind::Child) {
+    } else {
         saverState.window = platform::CreateWindowExA(0, kWindowClass, "MOTTLER", WS_CHILD | WS_VISIBLE, 0, 0, width,
                                                       height, saverState.parent, nullptr, saverState.instance, nullptr);
-    } else {
-        saverState.window =
-            platform::CreateWindowExA(0, kWindowClass, kOwnCaption, WS_OVERLAPPEDWINDOW | WS_VISIBLE, area.left,
-                                      area.top, width, height, nullptr, nullptr, saverState.instance, nullptr);
     }
     return saverState.window != nullptr;
 }
@@ -110,6 +96,60 @@ bool FitToWindow(const Source& source) {
 }
 
 }  // namespace
+
+namespace {
+
+void ReleaseScreenCapture(Source* source) {
+    if (source->previous != nullptr) {
+        platform::SelectObject(source->memory, source->previous);
+    }
+    if (source->section != nullptr) {
+        platform::DeleteObject(source->section);
+    }
+    if (source->memory != nullptr) {
+        platform::DeleteDC(source->memory);
+    }
+}
+
+}  // namespace
+
+bool CaptureScreen(Source* source) {
+    const int x = platform::GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int y = platform::GetSystemMetrics(SM_YVIRTUALSCREEN);
+    const int width = platform::GetSystemMetrics(SM_CXVIRTUALSCREEN);
+    const int height = platform::GetSystemMetrics(SM_CYVIRTUALSCREEN);
+    if (width <= 0 || height <= 0 || width > kLargestSourceSide || height > kLargestSourceSide) {
+        return false;
+    }
+    HDC screen = platform::GetDC(nullptr);
+    if (screen == nullptr) {
+        return false;
+    }
+    BITMAPINFO info;
+    std::memset(&info, 0, sizeof info);
+    info.bmiHeader.biSize = kSourceInfoSize;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;  // bottom-up, as the engine's pictures
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    source->releaseCapture = ReleaseScreenCapture;
+    source->memory = platform::CreateCompatibleDC(screen);
+    source->section = source->memory != nullptr
+                          ? platform::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
+                          : nullptr;
+    source->previous = source->section != nullptr ? platform::SelectObject(source->memory, source->section) : nullptr;
+    const bool copied = source->previous != nullptr && bits != nullptr &&
+                        platform::BitBlt(source->memory, 0, 0, width, height, screen, x, y, SRCCOPY);
+    platform::ReleaseDC(nullptr, screen);
+    if (!copied) {
+        ReleaseSource(source);
+        return false;
+    }
+    source->image = SourceImage{static_cast<const std::uint8_t*>(bits), width, height};
+    return true;
+}
 
 LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -177,7 +217,7 @@ int RunSaver(HINSTANCE instance, const SaverLaunch& launch) {
     SeedRandom(static_cast<std::uint32_t>(std::time(nullptr)));
     // The screen is read before the saver's window covers it.
     Source source;
-    if (!ObtainSource(launch.order, &source)) {
+    if (!ObtainSource(launch.order, CaptureScreen, &source)) {
         return 1;
     }
     const char* className = launch.kind == SaverKind::FullScreen ? kFullScreenClass : kWindowClass;

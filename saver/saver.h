@@ -1,5 +1,5 @@
-// The saver's run: its state, its window and the conditions that end it, and
-// the loop that dissolves the picture, shared by mottler.scr and mottlescreen.
+// mottler.scr's run: its state, its window and the conditions that end it,
+// and the loop that dissolves the picture.
 #pragma once
 
 #include "picture/picture.h"
@@ -7,12 +7,11 @@
 #include "saver/settings.h"
 #include "saver/source.h"
 
-// Full screen (mottler.scr /s), inside another window (/p, or mottlescreen
-// given a window), or a window of its own (mottlescreen given none).
-enum class SaverKind { FullScreen, Child, OwnWindow };
+// Full screen (/s) or inside another window (/p).
+enum class SaverKind { FullScreen, Child };
 
 struct SaverLaunch {
-    SaverKind kind = SaverKind::OwnWindow;
+    SaverKind kind = SaverKind::FullScreen;
     HWND parent = nullptr;  // of a Child
     SourceOrder order;
     DWORD delayMilliseconds = 0;  // a pause after every frame
@@ -21,7 +20,7 @@ struct SaverLaunch {
 // The saver's process-wide state, in one record.
 struct SaverState {
     HINSTANCE instance = nullptr;
-    SaverKind kind = SaverKind::OwnWindow;
+    SaverKind kind = SaverKind::FullScreen;
     HWND window = nullptr;
     HWND parent = nullptr;
     DWORD delayMilliseconds = 0;
@@ -36,10 +35,9 @@ extern SaverState saverState;
 
 // The window classes: the full-screen saver's, which FindWindowA looks for
 // to run one saver at a time, and the one of a saver inside another window
-// or in its own (a preview must not stop the full-screen saver).
+// (a preview must not stop the full-screen saver).
 constexpr char kFullScreenClass[] = "MottlerScreensaver";
 constexpr char kWindowClass[] = "MottlerScreensaverWindow";
-constexpr char kOwnCaption[] = "mottlescreen";
 // How far the pointer may move from where it first stood before the
 // full-screen saver ends: moves of this much or less on both axes end nothing.
 constexpr int kPointerSlack = 4;
@@ -47,6 +45,9 @@ constexpr int kPointerSlack = 4;
 // Runs the saver to its end; returns the process's status: 0 when it ended
 // as it should (or another full-screen saver runs), 1 when it could not run.
 int RunSaver(HINSTANCE instance, const SaverLaunch& launch);
+// The virtual screen, captured: GetDC(nullptr), a memory context, a 24-bit
+// bottom-up DIB section of its size, a copy from its origin.
+bool CaptureScreen(Source* source);
 LRESULT CALLBACK SaverWndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 // One idle pass: ends the saver if its parent is gone, otherwise one
 // generation stepped and drawn, and the pause.

@@ -8,9 +8,6 @@ namespace {
 
 constexpr char kBundledResource[] = "MOTTLE";
 constexpr char kBundledFile[] = "mottle.bmp";
-constexpr std::uint32_t kInfoSize = 40;
-// Sides the saver takes: every screen and preview window is smaller.
-constexpr std::int32_t kLargestSide = 32767;
 
 bool KeepPicture(const Picture& loaded, Source* source) {
     source->picture = loaded;
@@ -37,43 +34,6 @@ bool LoadBundledPicture(HINSTANCE instance, Source* source) {
            KeepPicture(loaded, source);
 }
 
-bool CaptureScreen(Source* source) {
-    const int x = platform::GetSystemMetrics(SM_XVIRTUALSCREEN);
-    const int y = platform::GetSystemMetrics(SM_YVIRTUALSCREEN);
-    const int width = platform::GetSystemMetrics(SM_CXVIRTUALSCREEN);
-    const int height = platform::GetSystemMetrics(SM_CYVIRTUALSCREEN);
-    if (width <= 0 || height <= 0 || width > kLargestSide || height > kLargestSide) {
-        return false;
-    }
-    HDC screen = platform::GetDC(nullptr);
-    if (screen == nullptr) {
-        return false;
-    }
-    BITMAPINFO info;
-    std::memset(&info, 0, sizeof info);
-    info.bmiHeader.biSize = kInfoSize;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;  // bottom-up, as the engine's pictures
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    source->memory = platform::CreateCompatibleDC(screen);
-    source->section = source->memory != nullptr
-                          ? platform::CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0)
-                          : nullptr;
-    source->previous = source->section != nullptr ? platform::SelectObject(source->memory, source->section) : nullptr;
-    const bool copied = source->previous != nullptr && bits != nullptr &&
-                        platform::BitBlt(source->memory, 0, 0, width, height, screen, x, y, SRCCOPY);
-    platform::ReleaseDC(nullptr, screen);
-    if (!copied) {
-        ReleaseSource(source);
-        return false;
-    }
-    source->image = SourceImage{static_cast<const std::uint8_t*>(bits), width, height};
-    return true;
-}
-
 bool IsBlank(const SourceImage& image) {
     const std::uint64_t stride = RowStride(image.width);
     const std::uint8_t* first = image.bits;
@@ -92,24 +52,18 @@ void ReleaseSource(Source* source) {
     if (source->picture.info != nullptr) {
         ReleasePicture(&source->picture);
     }
-    if (source->previous != nullptr) {
-        platform::SelectObject(source->memory, source->previous);
-    }
-    if (source->section != nullptr) {
-        platform::DeleteObject(source->section);
-    }
-    if (source->memory != nullptr) {
-        platform::DeleteDC(source->memory);
+    if (source->releaseCapture != nullptr) {
+        source->releaseCapture(source);
     }
     *source = Source{};
 }
 
-bool ObtainSource(const SourceOrder& order, Source* source) {
+bool ObtainSource(const SourceOrder& order, bool (*capture)(Source* source), Source* source) {
     *source = Source{};
     if (order.preferred != nullptr && LoadSourceFile(order.preferred, source)) {
         return true;
     }
-    if (CaptureScreen(source)) {
+    if (capture(source)) {
         if (!IsBlank(source->image)) {
             return true;
         }
@@ -122,8 +76,8 @@ bool ObtainSource(const SourceOrder& order, Source* source) {
 bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t height, Picture* fitted) {
     width = width < 1 ? 1 : width;
     height = height < 1 ? 1 : height;
-    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || width > kLargestSide ||
-        height > kLargestSide) {
+    if (image.bits == nullptr || image.width <= 0 || image.height <= 0 || width > kLargestSourceSide ||
+        height > kLargestSourceSide) {
         return false;
     }
     const std::uint64_t dataSize = RowStride(width) * static_cast<std::uint64_t>(height);
@@ -132,13 +86,13 @@ bool FitPicture(const SourceImage& image, std::int32_t width, std::int32_t heigh
     }
     Picture fresh;
     fresh.dataSize = static_cast<std::uint32_t>(dataSize);
-    fresh.info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kInfoSize));
+    fresh.info = static_cast<BITMAPINFOHEADER*>(platform::malloc(kSourceInfoSize));
     if (fresh.info == nullptr || !ObtainPixelBlocks(&fresh)) {
         ReleasePicture(&fresh);
         return false;
     }
-    std::memset(fresh.info, 0, kInfoSize);
-    fresh.info->biSize = kInfoSize;
+    std::memset(fresh.info, 0, kSourceInfoSize);
+    fresh.info->biSize = kSourceInfoSize;
     fresh.info->biWidth = width;
     fresh.info->biHeight = height;
     fresh.info->biPlanes = 1;

@@ -14,14 +14,21 @@ struct SourceImage {
     std::int32_t height = 0;
 };
 
+// Sides the saver takes (every screen and preview window is smaller), and
+// the size of the 24-bit bitmap header it makes.
+constexpr std::int32_t kLargestSourceSide = 32767;
+constexpr std::uint32_t kSourceInfoSize = 40;
+
 // A source as it was obtained: a loaded picture, or a capture of the screen
-// (the memory context, its DIB section and the bitmap the context came with).
+// (on Windows the memory context, its DIB section and the bitmap the context
+// came with), which `releaseCapture` gives back when set.
 struct Source {
     SourceImage image;
     Picture picture;
     HDC memory = nullptr;
     HBITMAP section = nullptr;
     HGDIOBJ previous = nullptr;
+    void (*releaseCapture)(Source* source) = nullptr;
 };
 
 // The order the sources are tried in: `preferred` (a path, or null), then
@@ -34,12 +41,10 @@ struct SourceOrder {
     const char* fallback = nullptr;
     HINSTANCE instance = nullptr;
 };
-bool ObtainSource(const SourceOrder& order, Source* source);
+// The screen is read by `capture` (each saver reads it its own way), which
+// sets `source->image`; false when it cannot.
+bool ObtainSource(const SourceOrder& order, bool (*capture)(Source* source), Source* source);
 void ReleaseSource(Source* source);
-
-// The virtual screen, captured: GetDC(nullptr), a memory context, a 24-bit
-// bottom-up DIB section of its size, a copy from its origin.
-bool CaptureScreen(Source* source);
 // Are all pixels one colour (what a secure desktop gives a capture)?
 bool IsBlank(const SourceImage& image);
 bool LoadSourceFile(const char* path, Source* source);

@@ -15,7 +15,7 @@
 #
 # The screensaver hack (mottlescreen) is measured full screen: with --root
 # on a display of the picture's size, dissolving that picture; its frames go
-# into its window inside the root window, and are counted there.
+# into the root window itself, and are counted there.
 #
 # The page (build/web/mottler.html) runs in headless Chromium beside them, on
 # the same pictures: its generations per second, beside the draw-only page's,
@@ -97,27 +97,32 @@ run_one() {
   return 0
 }
 
+# Does the root window show anything but one colour?
+root_drawn() {
+  [[ $(import -window root -depth 8 rgb:- 2>/dev/null | od -An -v -tx1 -w3 | sort -u | head -n 2 | wc -l) -gt 1 ]]
+}
+
 # run_saver SIZE: mottlescreen --root on a display of SIZE of its own,
 # dissolving the picture of that size; prints its frames per second ("-"
-# when it shows no window). It runs in a subshell of its caller, so it ends
+# when it draws nothing). It runs in a subshell of its caller, so it ends
 # what it started itself.
 run_saver() {
   local size=$1 root_window hack fps=-
   end_virtual_display
   start_virtual_display 150 "$size" >/dev/null
   root_window=$(xwininfo -root | sed -n 's/.*Window id: \(0x[0-9a-f]*\).*/\1/p')
-  (headless_gtk_env && exec build/linux/mottlescreen --root --picture "$work/$size/mottle.bmp") \
-    >/dev/null 2>&1 &
+  build/linux/mottlescreen --root --picture "$work/$size/mottle.bmp" >/dev/null 2>&1 &
   hack=$!
-  # Its window inside the root window, the picture's size at the top-left.
+  # It draws on the root window itself: it runs once its first frame has
+  # changed the root window from the black the display started with.
   local deadline=$((SECONDS + 60))
-  until xwininfo -root -children | grep -q " ${size}+0+0 " || ((SECONDS >= deadline)); do
+  until root_drawn || ((SECONDS >= deadline)); do
     sleep 0.2
   done
-  if xwininfo -root -children | grep -q " ${size}+0+0 "; then
+  if kill -0 "$hack" 2>/dev/null && root_drawn; then
     fps=$(build/linux/mottle-damage-count "$root_window" "${size%x*}" "${size#*x}" "$settle" "$seconds")
   else
-    echo "mottlescreen showed no window" >&2
+    echo "mottlescreen drew nothing" >&2
   fi
   kill "$hack" 2>/dev/null || true
   wait "$hack" 2>/dev/null || true

@@ -29,6 +29,7 @@
 #include <utility>
 
 #include "platform/gtk/gtk_internal.h"
+#include "platform/gtk/x11_frames.h"
 
 #ifdef GDK_WINDOWING_X11
 #include <X11/Xatom.h>
@@ -47,7 +48,7 @@ struct winmodel::SideWindow {
     int askedWidth, askedHeight;
     int frameWidth, frameHeight;
     bool frameInside;  // GTK's own title bar, within the window's size
-    SharedImages* shared;
+    X11Frames* shared;
     WaylandFrames* frames;
     cairo_surface_t* image;
     const std::uint32_t* imagePixels;
@@ -259,30 +260,20 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     return TRUE;
 }
 
-// The shared image of a window or child window, and the X window it shows in.
-SharedImages** SharedOf(HWND window, GdkWindow** content) {
-    if (gtkside::IsChildWindow(window)) {
-        return gtkside::ChildShared(window, content);
-    }
-    *content = window->side != nullptr ? gtk_widget_get_window(window->side->widget) : nullptr;
-    return window->side != nullptr ? &window->side->shared : nullptr;
-}
-
 // The model keeps a window's pixels in the images shared with the X server,
 // or in the buffers shared with the Wayland compositor; elsewhere, in its
 // own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
-    GdkWindow* content = nullptr;
-    SharedImages** kept = SharedOf(window, &content);
-    if (kept == nullptr) {
+    if (window->side == nullptr) {
         return nullptr;
     }
+    GdkWindow* content = gtk_widget_get_window(window->side->widget);
 #ifdef GDK_WINDOWING_X11
     if (content != nullptr && GDK_IS_X11_WINDOW(content)) {
-        return gtkside::MakeShared(kept, content, width, height);
+        return gtkside::MakeShared(&window->side->shared, content, width, height);
     }
 #endif
-    std::uint32_t* buffers = content != nullptr && window->side != nullptr
+    std::uint32_t* buffers = content != nullptr
                                  ? gtkside::MakeWaylandFrames(&window->side->frames, content, width, height)
                                  : nullptr;
     // The compositor takes the words as XRGB8888; read back (a screenshot),
@@ -292,12 +283,8 @@ std::uint32_t* SupplyPixels(HWND window, int width, int height) {
 }
 
 void AwaitPixels(HWND window) {
-    GdkWindow* content = nullptr;
-    SharedImages** kept = SharedOf(window, &content);
-    if (kept != nullptr) {
-        gtkside::AwaitShared(*kept, window->pixels.data());
-    }
     if (window->side != nullptr) {
+        gtkside::AwaitShared(window->side->shared, window->pixels.data());
         gtkside::AwaitWayland(window->side->frames, window->pixels.data());
     }
 }
@@ -341,11 +328,11 @@ WPARAM VirtualKey(guint keyval) {
 
 namespace winmodel::backend {
 
-// A child window (WS_CHILD) is an X window of its own; see foreign.cpp.
+// Top-level windows only: this side has no child windows (WS_CHILD).
 bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     winmodel::pixelMemory = winmodel::PixelMemory{SupplyPixels, AwaitPixels};
     if ((asked.style & WS_CHILD) != 0) {
-        return gtkside::CreateChildWindow(window, asked);
+        return false;
     }
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* area = gtk_drawing_area_new();
@@ -381,11 +368,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
 
 // Runs GTK's main loop until the window is mapped, or the deadline passes.
 void ShowSystemWindow(HWND window) {
-    if (gtkside::IsChildWindow(window)) {
-        return gtkside::ShowChildWindow(window);
-    }
     gtk_widget_show(window->side->widget);
-    gtkside::FollowCursor(window->side->widget);
     bool late = false;
     const guint timer = g_timeout_add_once(
         kMapDeadlineMs, [](gpointer flag) { *static_cast<bool*>(flag) = true; }, &late);
@@ -400,9 +383,6 @@ void ShowSystemWindow(HWND window) {
 // The outer rectangle asked for becomes the content's size less the frame;
 // the window manager may grant less, which the next configure event reports.
 void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
-    if (gtkside::IsChildWindow(window)) {
-        return gtkside::PlaceChildWindow(window, x, y, width, height);
-    }
     const winmodel::SideWindow& side = *window->side;
     AskClientSize(window, width - side.frameWidth, height - side.frameHeight);
     window->rect = RECT{x, y, x + window->clientWidth + side.frameWidth, y + window->clientHeight + side.frameHeight};
@@ -415,21 +395,15 @@ void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
 
 // Captions are paths in the file system's encoding; GTK shows UTF-8.
 void SetSystemCaption(HWND window, const char* caption) {
-    if (window->side == nullptr) {
-        return;  // a child window shows no caption
-    }
     gchar* shown = g_filename_display_name(caption != nullptr ? caption : "");
     gtk_window_set_title(GTK_WINDOW(window->side->widget), shown);
     g_free(shown);
 }
 
 void DestroySystemWindow(HWND window) {
-    if (gtkside::IsChildWindow(window)) {
-        return gtkside::DestroyChildWindow(window);
-    }
     SideWindow* side = window->side;
     // Before the X window goes: the server still owes word of the last frame.
-    gtkside::DropShared(&side->shared);
+    x11frames::Drop(&side->shared);
     gtkside::DropWaylandFrames(&side->frames);
     if (side->image != nullptr) {
         cairo_surface_destroy(side->image);
@@ -440,9 +414,6 @@ void DestroySystemWindow(HWND window) {
 }
 
 void Present(HWND window, int x, int y, int width, int height) {
-    if (gtkside::IsChildWindow(window)) {
-        return gtkside::PresentChild(window, x, y, width, height);
-    }
     SideWindow& side = *window->side;
     GdkWindow* content = side.mapped ? gtk_widget_get_window(side.widget) : nullptr;
     if (content == nullptr) {
@@ -456,7 +427,7 @@ void Present(HWND window, int x, int y, int width, int height) {
     // shows them, where GTK's drawing would paint them into a surface of its
     // own first. Elsewhere (a display that shares no memory) GTK paints them
     // at its next frame.
-    if (gtkside::PresentShared(window, side.shared, area.x * scale, area.y * scale) ||
+    if (gtkside::PresentShared(window, side.shared, content, area.x * scale, area.y * scale) ||
         gtkside::PresentWayland(window, side.frames, side.widget, area.x, area.y, scale)) {
         return;
     }
@@ -480,7 +451,7 @@ void PumpEvents(bool wait) {
 // The full-screen client area: the primary monitor's work area, in screen pixels.
 int ScreenMetric(int index) {
     if (index != SM_CXFULLSCREEN && index != SM_CYFULLSCREEN) {
-        return gtkside::VirtualScreenMetric(index);
+        return 0;  // no screensaver runs on this side
     }
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = display != nullptr ? gdk_display_get_primary_monitor(display) : nullptr;
@@ -497,6 +468,9 @@ int ScreenMetric(int index) {
 const long long kLargestBitmapSide = 32767;
 
 // The test stand-in's hooks: the desktop records nothing and fails nothing.
+// Other programs' windows are not known here.
+bool ForeignWindowSize(HWND, int*, int*) { return false; }
+
 void Note(const char*, std::initializer_list<long long>, bool) {}
 bool Fails(Fault) { return false; }
 void Polled(bool) {}

@@ -24,7 +24,8 @@ void Present(HWND window, int x, int y, int width, int height);  // pixels to th
 // blocks for one first.
 void PumpEvents(bool wait);
 // SM_CXFULLSCREEN, SM_CYFULLSCREEN, SM_XVIRTUALSCREEN to SM_CYVIRTUALSCREEN
-// (the rectangle around every monitor); 0 for others.
+// (the rectangle around every monitor, where a screensaver runs: the test
+// stand-in); 0 for others.
 int ScreenMetric(int index);
 extern const long long kLargestBitmapSide;  // that the display can show
 // The modal open-file dialog, giving the full path chosen (false when
@@ -32,17 +33,20 @@ extern const long long kLargestBitmapSide;  // that the display can show
 bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path);
 void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
-// Windows of other programs, named by the system's own number for them (an X
-// window id on GTK), as another process's HWND is on Windows: a handle the
-// model did not make is one of these. A window made with WS_CHILD and such a
-// parent goes inside it (CreateSystemWindow sees it in `asked.hwndParent`).
-// Its client size; false when the system has no such window.
+// Windows of other programs, as another process's HWND is on Windows: a
+// handle the model did not make is one of these when the side knows it. Its
+// client size; false when the side has no such window (the GTK and web sides
+// know none; the test stand-in simulates some). A window made with WS_CHILD
+// and such a parent goes inside it.
 bool ForeignWindowSize(HWND foreign, int* width, int* height);
-HWND DesktopWindow();  // the screen's root window, as a foreign window
-// The screen's pixels in a rectangle of the virtual screen, rows from the
-// top, each a 0x00RRGGBB; false when the system gives none.
+// The screensaver's calls (platform/winmodel/screen.cpp), which only the test
+// stand-in's programs link: the desktop window, the screen's pixels in a
+// rectangle of the virtual screen (rows from the top, each a 0x00RRGGBB;
+// false when the system gives none), and the pointer over the program's
+// windows.
+HWND DesktopWindow();
 bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels);
-void ShowSystemCursor(bool shown);  // over the program's own windows
+void ShowSystemCursor(bool shown);
 // Runs a modal dialog (platform/winmodel/dialog.cpp) until it has ended;
 // only a side that links the dialog manager defines it (the test stand-in).
 void RunDialog(HWND dialog);

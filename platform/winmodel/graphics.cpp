@@ -66,6 +66,10 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
     }
 }
 
+}  // namespace
+
+namespace winmodel {
+
 // Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
 // window pixels, each with the top byte `top`. Every frame of the program
 // goes through here, so 24-bit pixels go four at a time where the processor
@@ -111,6 +115,10 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
     }
 }
 
+}  // namespace winmodel
+
+namespace {
+
 // Does WritePixels write every one of the window's pixels? Its columns run
 // from x + first to x + end, its rows from y + top to y + bottom, each from a
 // scan line that must be among those given: the first and last rows' are
@@ -143,7 +151,7 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
             continue;
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
-        RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
+        winmodel::RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
                     target + (at.y + j) * stride + at.x + first, end - first, top);
     }
 }

@@ -148,6 +148,11 @@ inline void SettlePixels(HWND window) {
 // is written while the system still reads the last. A Present that finds
 // the window turned has nothing new to show: nothing was written since.
 void TurnPixels(HWND window, std::uint32_t* next);
+// Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
+// window pixels with the top byte `top`, the fastest way the processor has
+// (graphics.cpp): every frame of the program, and mottlescreen's, goes
+// through here.
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top);
 // A modal loop of the system: runs its events until `*done`, sending the
 // paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();
@@ -155,11 +160,8 @@ void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.
 std::vector<std::string> FilterStrings(const char* list);
-// Other programs' windows (backend::ForeignWindowSize). The window calls ask
-// through this hook, which the screensaver's calls set when a program links
-// them (platform/winmodel/screen.cpp): the desktop program knows no foreign
-// window, and its sides need not tell of any.
-extern bool (*foreignWindowSize)(HWND foreign, int* width, int* height);
+// Other programs' windows, as the side tells (backend::ForeignWindowSize):
+// only the test stand-in knows any.
 bool IsForeign(HWND window);  // a live window of another program
 // A side tells that a foreign window is gone: the model's windows inside it
 // are destroyed, as Windows destroys a window's children with it.

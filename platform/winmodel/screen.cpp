@@ -14,9 +14,6 @@ std::set<HDC> memoryContexts;
 int cursorCount = 0;                  // ShowCursor's display count; shown while >= 0
 HBITMAP__ stockBitmap{1, 1, nullptr};  // what a fresh memory context holds
 
-// Linking these calls lets the window calls know foreign windows.
-[[maybe_unused]] const bool foreignWindowsKnown = (winmodel::foreignWindowSize = winmodel::backend::ForeignWindowSize, true);
-
 bool IsMemoryContext(HDC surface) { return surface != nullptr && memoryContexts.count(surface) != 0; }
 
 // A 24-bit uncompressed header of a size the system knows, no side above

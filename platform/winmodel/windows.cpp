@@ -128,14 +128,12 @@ bool IsLiveContext(HDC surface) {
     return surface != nullptr && std::find(contexts.begin(), contexts.end(), surface) != contexts.end();
 }
 
-bool (*foreignWindowSize)(HWND, int*, int*) = nullptr;
-
 bool IsForeign(HWND window) {
     int width = 0;
     int height = 0;
     const auto ours = [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; };
-    return window != nullptr && foreignWindowSize != nullptr &&
-           std::none_of(state.windows.begin(), state.windows.end(), ours) && foreignWindowSize(window, &width, &height);
+    return window != nullptr && std::none_of(state.windows.begin(), state.windows.end(), ours) &&
+           backend::ForeignWindowSize(window, &width, &height);
 }
 
 void ForeignWindowGone(HWND foreign) {
@@ -347,7 +345,7 @@ BOOL GetClientRect(HWND window, RECT* rect) {
     Note("GetClientRect");
     int width = 0;
     int height = 0;
-    if (rect != nullptr && winmodel::IsForeign(window) && winmodel::foreignWindowSize(window, &width, &height)) {
+    if (rect != nullptr && winmodel::IsForeign(window) && winmodel::backend::ForeignWindowSize(window, &width, &height)) {
         *rect = RECT{0, 0, width, height};
         return TRUE;
     }

@@ -13,6 +13,14 @@ window's background. Then, once xscreensaver is told to blank:
 - the screen changes over time inside its outer ring: it dissolves.
 Told to unblank, xscreensaver ends the hack: the process goes.
 
+Before the daemon runs, mottlescreen started by hand: an unknown option or a
+bad number ends it with status 2, a window id that names no window with 1;
+given no window, it opens one of its own showing the picture it was given
+(fitted to the size the window manager grants, and again when that size
+changes); given that window by --window-id or XSCREENSAVER_WINDOW, another
+mottlescreen draws in it; SIGTERM, or the end of the window it draws in,
+ends each with status 0.
+
 Every wait polls with a deadline. The daemon runs as the user given, made
 if missing, with a home folder of its own under a temporary folder; when
 this runs as a plain user, as that user. Exits 77 (skipped) only when the
@@ -51,8 +59,8 @@ DELAY = 20000
 PALETTE = pictures.QUADRANT_PALETTES[0]
 
 
-def pattern_rows(width, height):
-    return [[pictures.quadrant_colour(x, y, width, height, 0) for x in range(width)]
+def pattern_rows(width, height, variant=0):
+    return [[pictures.quadrant_colour(x, y, width, height, variant) for x in range(width)]
             for y in range(height)]
 
 
@@ -166,6 +174,81 @@ def differing(a, b):
     return sum(1 for x, y in zip(inner(a), inner(b)) if x != y)
 
 
+def hack_by_hand(run, picture, other):
+    env = dict(run.session.env)
+    env.pop('XSCREENSAVER_WINDOW', None)
+    nowhere = '0x1fffff0'  # an X id no client of a fresh server has
+    for words, variable, expected in ((['--bogus'], None, 2), (['--delay', '1.5'], None, 2),
+                                      (['--window-id', nowhere], None, 1), ([], '0x7q', 2),
+                                      ([], nowhere, 1), (['-root', '-window-id', nowhere], '0x7q', 1)):
+        extra = {} if variable is None else {'XSCREENSAVER_WINDOW': variable}
+        process = subprocess.Popen([run.args.exe, *words], env=dict(env, **extra),
+                                   stdout=run.log, stderr=run.log)
+        status = process.wait(timeout=END_DEADLINE)
+        check(status == expected, f'mottlescreen {words} {extra}: status {status}, not {expected}')
+
+    own = subprocess.Popen([run.args.exe, '--picture', picture, '--delay', str(DELAY)], env=env,
+                           stdout=run.log, stderr=run.log)
+    try:
+        def window():
+            tree = run.session.x_tool('xwininfo', '-root', '-tree').stdout.decode()
+            named = [line.split()[0] for line in tree.splitlines() if '"mottlescreen"' in line]
+            return named[0] if named else None
+        shown = wait_for('mottlescreen\'s own window', window, DRAW_DEADLINE)
+        path = os.path.join(run.args.out, 'own-window.png')
+
+        palette = {bytes(colour) for colour in PALETTE}
+
+        def picture_shown(margins=False, palette=palette):
+            if run.session.x_tool('import', '-window', shown, path).returncode != 0:
+                return False
+            raw = subprocess.run(['convert', path, '-depth', '8', 'rgb:-'], stdout=subprocess.PIPE,
+                                 check=True).stdout
+            colours = {raw[i:i + 3] for i in range(0, len(raw), 3)}
+            # The window manager may give the window another size: the
+            # picture is fitted to it, the margins black.
+            return palette <= colours <= palette | {bytes(3)} and (bytes(3) in colours or not margins)
+        wait_for('the own window to show the picture', picture_shown, DRAW_DEADLINE, interval=1)
+        # Made much wider than high: the picture, fitted again, between black margins.
+        run.session.x_tool('xdotool', 'windowsize', shown, '480', '120')
+        wait_for('the picture fitted to the new size',
+                 lambda: run.session.geometry(shown)[2:] == (480, 120) and picture_shown(True),
+                 DRAW_DEADLINE, interval=1)
+        check(own.poll() is None, f'mottlescreen ended with status {own.poll()} on a new size')
+
+        # That window as another program's, named by the option or by the
+        # environment: a second mottlescreen dissolves the other picture in
+        # it while the first is stopped. It ends with status 0 on SIGTERM, or
+        # when the window goes: the first, ended, takes its window along.
+        others = {bytes(colour) for colour in pictures.QUADRANT_PALETTES[1]}
+        own.send_signal(signal.SIGSTOP)
+        for words, extra in ((['-window-id', shown], {}), ([], {'XSCREENSAVER_WINDOW': shown})):
+            guest = subprocess.Popen([run.args.exe, *words, '--picture', other, '--delay', str(DELAY)],
+                                     env=dict(env, **extra), stdout=run.log, stderr=run.log)
+            try:
+                wait_for(f'the other picture in the window ({words} {extra})',
+                         lambda: picture_shown(True, others), DRAW_DEADLINE, interval=1)
+                if extra:
+                    own.send_signal(signal.SIGCONT)
+                    own.send_signal(signal.SIGTERM)
+                    status = own.wait(timeout=END_DEADLINE)
+                    check(status == 0, f'the first: status {status} after SIGTERM')
+                else:
+                    guest.send_signal(signal.SIGTERM)
+                what = 'its window went' if extra else 'SIGTERM'
+                wait_for(f'the second to end after {what}', lambda: guest.poll() is not None,
+                         END_DEADLINE)
+                check(guest.returncode == 0, f'status {guest.returncode} after {what}')
+            finally:
+                if guest.poll() is None:
+                    guest.kill()
+                    guest.wait()
+    finally:
+        if own.poll() is None:
+            own.kill()
+            own.wait()
+
+
 def run(args, work):
     width, height = SCREEN
     run = SaverRun(args, free_display(args.display), work)
@@ -178,6 +261,9 @@ def run(args, work):
         run.session.x_tool('display', '-window', 'root', picture)
         wait_for('the picture on the screen', lambda: run.screen('before') == pattern,
                  DAEMON_DEADLINE, interval=1)
+        other = os.path.join(work, 'other.bmp')
+        pictures.write_bmp(other, pattern_rows(width, height, variant=1))
+        hack_by_hand(run, picture, other)
         if not run.start_daemon():
             print(f'SKIP e2e_saver: xscreensaver ended at start (status {run.daemon.poll()}); '
                   f'see {run.log.name}')

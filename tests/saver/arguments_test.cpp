@@ -1,5 +1,5 @@
-// The command lines of both saver programs: the splitter, the numbers, and
-// each program's arguments, good and bad.
+// The arguments of both saver programs: the splitter, the numbers, and each
+// program's arguments, good and bad.
 #include <gtest/gtest.h>
 
 #include "saver/arguments.h"
@@ -80,34 +80,58 @@ TEST(ParseScrArguments, AnythingElseIsRefused) {
     }
 }
 
+TEST(ParseWindowId, DecimalAndHexIdsOfXResources) {
+    std::uint64_t id = 7;
+    EXPECT_TRUE(ParseWindowId("6291464", &id));
+    EXPECT_EQ(id, 6291464u);
+    EXPECT_TRUE(ParseWindowId("0x600008", &id));
+    EXPECT_EQ(id, 0x600008u);
+    EXPECT_TRUE(ParseWindowId("0X1fffFFFF", &id));
+    EXPECT_EQ(id, 0x1FFFFFFFu);
+    EXPECT_TRUE(ParseWindowId("0x0", &id));  // a number, which names no window
+    EXPECT_EQ(id, 0u);
+    for (const char* bad : {"", "0x", "0x20000000", "536870912", "99999999999999999999999", "12a",
+                            "-5", " 5", "5 ", "0x-1", "ab"}) {
+        id = 7;
+        EXPECT_FALSE(ParseWindowId(bad, &id)) << bad;
+    }
+}
+
+bool ParseHack(std::vector<const char*> arguments, HackArguments* parsed) {
+    return ParseHackArguments(static_cast<int>(arguments.size()), arguments.data(), parsed);
+}
+
 TEST(ParseHackArguments, OptionsWithOneOrTwoDashes) {
     HackArguments parsed;
-    ASSERT_TRUE(ParseHackArguments("", &parsed));
+    ASSERT_TRUE(ParseHack({}, &parsed));
     EXPECT_EQ(parsed.target, HackTarget::Environment);
     EXPECT_TRUE(parsed.picture.empty());
     EXPECT_EQ(parsed.delayMicroseconds, 0u);
 
-    ASSERT_TRUE(ParseHackArguments("--window-id 0x2a00007 --picture \"/tmp/a b.bmp\" -delay 20000", &parsed));
+    ASSERT_TRUE(ParseHack({"--window-id", "0x2a00007", "--picture", "/tmp/a b.bmp", "-delay", "20000"}, &parsed));
     EXPECT_EQ(parsed.target, HackTarget::WindowId);
-    EXPECT_EQ(Number(parsed.window), 0x2a00007u);
+    EXPECT_EQ(parsed.windowId, 0x2a00007u);
     EXPECT_EQ(parsed.picture, "/tmp/a b.bmp");
     EXPECT_EQ(parsed.delayMicroseconds, 20000u);
 
-    ASSERT_TRUE(ParseHackArguments("-window-id 77 -root", &parsed));
+    ASSERT_TRUE(ParseHack({"-window-id", "77", "-root"}, &parsed));
     EXPECT_EQ(parsed.target, HackTarget::Root);  // the last given counts
-    ASSERT_TRUE(ParseHackArguments("--root --window-id 77", &parsed));
+    ASSERT_TRUE(ParseHack({"--root", "--window-id", "77"}, &parsed));
     EXPECT_EQ(parsed.target, HackTarget::WindowId);
-    EXPECT_EQ(Number(parsed.window), 77u);
+    EXPECT_EQ(parsed.windowId, 77u);
 }
 
 TEST(ParseHackArguments, UnknownOptionsAndBadNumbersAreRefused) {
-    for (const char* bad : {"--bogus", "root", "---root", "--window-id", "--window-id x", "--window-id -1",
-                            "--window-id 0x100000000", "--delay", "--delay 0x10", "--delay 4294967296",
-                            "--delay -1", "--picture", "--picture \"\"", "--root extra"}) {
+    const std::vector<std::vector<const char*>> bad{
+        {"--bogus"}, {"root"}, {"---root"}, {"--window-id"}, {"--window-id", "x"}, {"--window-id", "-1"},
+        {"--window-id", "0x100000000"}, {"--window-id", "0x20000000"}, {"--delay"}, {"--delay", "0x10"},
+        {"--delay", "4294967296"}, {"--delay", "-1"}, {"--delay", "1.5"}, {"--picture"}, {"--picture", ""},
+        {"--root", "extra"}, {"--help"}};
+    for (const auto& arguments : bad) {
         HackArguments parsed;
         parsed.delayMicroseconds = 9;
-        EXPECT_FALSE(ParseHackArguments(bad, &parsed)) << bad;
-        EXPECT_EQ(parsed.delayMicroseconds, 9u) << bad;
+        EXPECT_FALSE(ParseHack(arguments, &parsed)) << arguments[0];
+        EXPECT_EQ(parsed.delayMicroseconds, 9u) << arguments[0];
     }
 }
 

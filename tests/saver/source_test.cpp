@@ -175,28 +175,28 @@ TEST_F(SourceTest, TheOrderOfTheSources) {
     Source source;
     // The preferred picture when it loads.
     SetScreen(0, 0, 7, 4);
-    ASSERT_TRUE(ObtainSource(SourceOrder{preferred.c_str(), fallback.c_str(), nullptr}, &source));
+    ASSERT_TRUE(ObtainSource(SourceOrder{preferred.c_str(), fallback.c_str(), nullptr}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 5);
     ReleaseSource(&source);
     // Otherwise the screen.
-    ASSERT_TRUE(ObtainSource(SourceOrder{refused.c_str(), fallback.c_str(), nullptr}, &source));
+    ASSERT_TRUE(ObtainSource(SourceOrder{refused.c_str(), fallback.c_str(), nullptr}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 7);
     EXPECT_NE(source.section, nullptr);
     ReleaseSource(&source);
     // A blank screen: the fallback picture.
     host::SetScreenImage(7, 4, std::vector<std::uint32_t>(28, 0));
-    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, fallback.c_str(), nullptr}, &source));
+    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, fallback.c_str(), nullptr}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 6);
     ReleaseSource(&source);
     // Then the bundled picture: "mottle.bmp" where there is no resource.
     WriteFile("mottle.bmp", BitmapBytes(3, 2, 4));
-    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, refused.c_str(), nullptr}, &source));
+    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, refused.c_str(), nullptr}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 3);
     EXPECT_EQ(PicturePixel(source.picture, 2, 1), TestPixel(2, 1, 4));
     ReleaseSource(&source);
     // The resource, where the program has one, whatever the folder holds.
     host::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(9, 2, 5));
-    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, nullptr, TestInstance()}, &source));
+    ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, nullptr, TestInstance()}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 9);
     EXPECT_EQ(PicturePixel(source.picture, 8, 1), TestPixel(8, 1, 5));
     ReleaseSource(&source);
@@ -205,7 +205,7 @@ TEST_F(SourceTest, TheOrderOfTheSources) {
 TEST_F(SourceTest, NoSourceAtAllIsAFailureThatKeepsNothing) {
     host::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(4, 4, 0, 8));  // refused
     Source source;
-    EXPECT_FALSE(ObtainSource(SourceOrder{"missing.bmp", "missing.bmp", TestInstance()}, &source));
+    EXPECT_FALSE(ObtainSource(SourceOrder{"missing.bmp", "missing.bmp", TestInstance()}, CaptureScreen, &source));
     EXPECT_EQ(source.picture.info, nullptr);
     EXPECT_EQ(source.memory, nullptr);
 }
