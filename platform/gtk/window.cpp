@@ -11,8 +11,8 @@
 //   the frame is read once the window is mapped, and every outer size is
 //   turned into a content size with it. On X11 the window manager draws the
 //   frame around the content; under Wayland GTK draws its own title bar
-//   (client-side decorations) above the drawing area, and the frame is what
-//   the window's size holds beyond the area. A Wayland client is not told
+//   (client-side decorations) above the drawing area, and that bar is the
+//   frame (GTK sizes the content without it). A Wayland client is not told
 //   where its window is, nor can it place it: the rectangle keeps the
 //   position the program gave.
 // - Scale. GTK counts in logical pixels, the program in screen pixels, one
@@ -47,7 +47,6 @@ struct winmodel::SideWindow {
     bool mapped;
     int askedWidth, askedHeight;
     int frameWidth, frameHeight;
-    bool frameInside;  // GTK's own title bar, within the window's size
     X11Frames* shared;
     WaylandFrames* frames;
     cairo_surface_t* image;
@@ -90,6 +89,14 @@ void AskClientSize(HWND window, int width, int height) {
     SetClientSize(window, window->side->askedWidth, window->side->askedHeight,
                   gtkside::LogicalSize(window->side->askedWidth, scale) * scale,
                   gtkside::LogicalSize(window->side->askedHeight, scale) * scale);
+}
+
+// Adds a shown title bar's height, in logical pixels, to the frame's.
+void TitleBarHeight(GtkWidget* child, gpointer frame) {
+    if (child != gtk_bin_get_child(GTK_BIN(gtk_widget_get_toplevel(child))) && gtk_widget_get_visible(child) &&
+        gtk_widget_get_child_visible(child)) {
+        static_cast<GdkRectangle*>(frame)->height += gtk_widget_get_allocated_height(child);
+    }
 }
 
 // Reads where the window manager put the window and how much its frame adds
@@ -136,17 +143,12 @@ void ReadFrame(HWND window) {
                              std::max(frame.width - gdk_window_get_width(content), 0) * scale,
                              std::max(frame.height - gdk_window_get_height(content), 0) * scale};
     } else if (!exact) {
-        // GTK's own title bar: what the window's size, as gtk_window_resize
-        // takes it, holds beyond the drawing area.
-        int width = 0;
-        int height = 0;
-        GtkAllocation area;
-        gtk_window_get_size(GTK_WINDOW(side.widget), &width, &height);
-        gtk_widget_get_allocation(side.area, &area);
-        frame = GdkRectangle{window->rect.left, window->rect.top, std::max(width - area.width, 0) * scale,
-                             std::max(height - area.height, 0) * scale};
+        // GTK's own title bar, the window's other child beside the drawing
+        // area (none where the compositor draws the frame).
+        frame = GdkRectangle{window->rect.left, window->rect.top, 0, 0};
+        gtk_container_forall(GTK_CONTAINER(side.widget), TitleBarHeight, &frame);
+        frame.height *= scale;
     }
-    side.frameInside = !x11;
     side.frameWidth = frame.width;
     side.frameHeight = frame.height;
     window->rect = RECT{frame.x, frame.y, frame.x + window->clientWidth + side.frameWidth,
@@ -337,7 +339,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* area = gtk_drawing_area_new();
     gtk_container_add(GTK_CONTAINER(widget), area);
-    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, false, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
+    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
     gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
@@ -388,9 +390,7 @@ void PlaceSystemWindow(HWND window, int x, int y, int width, int height) {
     window->rect = RECT{x, y, x + window->clientWidth + side.frameWidth, y + window->clientHeight + side.frameHeight};
     const int scale = ScaleOf(window);
     gtk_window_move(GTK_WINDOW(side.widget), gtkside::LogicalPosition(x, scale), gtkside::LogicalPosition(y, scale));
-    const int inside = side.frameInside ? 1 : 0;
-    gtk_window_resize(GTK_WINDOW(side.widget), (window->pixelWidth + inside * side.frameWidth) / scale,
-                      (window->pixelHeight + inside * side.frameHeight) / scale);
+    gtk_window_resize(GTK_WINDOW(side.widget), window->pixelWidth / scale, window->pixelHeight / scale);
 }
 
 // Captions are paths in the file system's encoding; GTK shows UTF-8.
