@@ -467,13 +467,4 @@ int ScreenMetric(int index) {
 // X windows and cairo's images have sides below 32768 pixels.
 const long long kLargestBitmapSide = 32767;
 
-// The test stand-in's hooks: the desktop records nothing and fails nothing.
-// Other programs' windows are not known here.
-bool ForeignWindowSize(HWND, int*, int*) { return false; }
-
-void Note(const char*, std::initializer_list<long long>, bool) {}
-bool Fails(Fault) { return false; }
-void Polled(bool) {}
-void NoteOpenDialog(const OPENFILENAMEA&) {}
-
 }  // namespace winmodel::backend

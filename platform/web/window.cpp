@@ -216,13 +216,4 @@ void RunMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT) {
     RunModal(&modalEnded);
 }
 
-// The test stand-in's hooks: the page records nothing and fails nothing.
-// Other programs' windows are not known here.
-bool ForeignWindowSize(HWND, int*, int*) { return false; }
-
-void Note(const char*, std::initializer_list<long long>, bool) {}
-bool Fails(Fault) { return false; }
-void Polled(bool) {}
-void NoteOpenDialog(const OPENFILENAMEA&) {}
-
 }  // namespace winmodel::backend
