@@ -182,6 +182,7 @@ COLORREF ClientPixel(HWND window, int x, int y) {
     if (!Known(window) || x < 0 || y < 0 || x >= window->clientWidth || y >= window->clientHeight) {
         return kUnpainted;
     }
+    winmodel::SettlePixels(window);
     const std::uint32_t pixel = window->pixels[static_cast<std::size_t>(y) * window->pixelWidth + x];
     return (pixel & winmodel::kUnpaintedPixel) != 0 ? kUnpainted
                                                     : (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);

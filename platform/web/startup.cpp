@@ -3,8 +3,8 @@
 // the page when it has ended.
 #include <unistd.h>
 
-#include "platform/platform.h"
 #include "platform/web/web_page.h"
+#include "platform/winmodel/model.h"
 
 struct HINSTANCE__ {
     int unused;
@@ -19,6 +19,9 @@ int main() {
     static HINSTANCE__ program{0};
     static char commandLine[] = "";
     constexpr int kShowDefault = 10;
+    // The page shows one frame per display frame: of the generations drawn
+    // in between, only the last needs to become pixels.
+    winmodel::drawingWaits = true;
     if (::chdir(kWorkingFolder) != 0) {
         return 1;
     }

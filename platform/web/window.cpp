@@ -40,13 +40,21 @@ namespace {
 
 using winmodel::Post;
 
-// The part of a frame's interval the program may take before it yields: the
-// rest is the browser's, to put the canvas on the screen.
-constexpr double kFrameShare = 0.75;
+// The part of a frame's interval the program may take, putting its last
+// generation into the canvas included, before it yields: the rest is the
+// browser's, to show the canvas. It starts high and comes down by a step
+// whenever a frame was missed (the browser's part did not fit), then creeps
+// back, so that it fits the machine, the display's rate and the picture's
+// size without missing frames.
+constexpr double kMostShare = 0.9;
+constexpr double kLeastShare = 0.5;
+constexpr std::uint32_t kOpaque = 0xFF000000U;  // a canvas pixel's alpha byte
 
 struct Frames {
     double start = 0;     // when the program last came back from a yield
     double lastPoll = 0;  // when it last polled, to know how long a pass takes
+    double showing = 0;   // how long the last frame took to go into the canvases
+    double share = kMostShare;
 };
 
 Frames frames;
@@ -61,7 +69,7 @@ int FrameHeight() { return web_caption_height() + web_border_width(); }
 void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
     std::size_t i = 0;
 #ifdef __wasm_simd128__
-    const v128_t opaque = wasm_i32x4_splat(static_cast<int>(0xFF000000U));
+    const v128_t opaque = wasm_i32x4_splat(static_cast<int>(kOpaque));
     for (; i + 4 <= count; i += 4) {
         const v128_t four = wasm_v128_load(from + i);
         wasm_v128_store(to + i, wasm_v128_or(wasm_i8x16_shuffle(four, four, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14,
@@ -71,7 +79,7 @@ void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
 #endif
     for (; i < count; ++i) {
         const std::uint32_t pixel = from[i];
-        to[i] = 0xFF000000U | (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
+        to[i] = kOpaque | (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
     }
 }
 
@@ -83,7 +91,13 @@ void ShowChanged() {
             continue;
         }
         side.canvas.resize(window->pixels.size());
-        ToCanvas(window->pixels.data(), side.canvas.data(), window->pixels.size());
+        // The last generation drawn goes straight into the canvas, in its
+        // byte order; the window's own pixels are written only if the
+        // program reads or partly redraws them.
+        if (!winmodel::CopyWaitingDraw(window, side.canvas.data(), kOpaque, true)) {
+            winmodel::SettlePixels(window);
+            ToCanvas(window->pixels.data(), side.canvas.data(), window->pixels.size());
+        }
         web_put_pixels(reinterpret_cast<std::uintptr_t>(window), side.canvas.data(), window->pixelWidth,
                        window->pixelHeight, side.drawn);
         side.drawn = 0;
@@ -168,16 +182,25 @@ void Present(HWND window, int, int, int, int) {
     }
 }
 
-// Polling yields to the browser when the next pass would run into the time of
-// the next frame; waiting yields at once. Either way what was drawn goes to
-// the canvases first, and the page's input comes in afterwards.
+// Polling yields to the browser when the next pass, and putting what was
+// drawn into the canvases, would run into the time of the next frame; waiting
+// yields at once. Either way what was drawn goes to the canvases first, and
+// the page's input comes in afterwards.
 void PumpEvents(bool wait) {
     const double now = emscripten_get_now();
     const double pass = now - frames.lastPoll;
-    if (wait || now + pass - frames.start >= kFrameShare * web_frame_interval()) {
+    const double interval = web_frame_interval();
+    if (wait || now + pass + frames.showing - frames.start >= frames.share * interval) {
         ShowChanged();
+        frames.showing = emscripten_get_now() - now;
         web_wait_frame();
-        frames.start = emscripten_get_now();
+        const double resumed = emscripten_get_now();
+        if (!wait) {
+            const bool missed = resumed - frames.start > 1.5 * interval;
+            frames.share = missed ? std::max(kLeastShare, frames.share - 0.1)
+                                  : std::min(kMostShare, frames.share + 0.005);
+        }
+        frames.start = resumed;
     }
     frames.lastPoll = emscripten_get_now();
     web_event event;

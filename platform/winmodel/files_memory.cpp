@@ -4,8 +4,10 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <set>
 #include <unistd.h>
 
@@ -21,6 +23,8 @@ struct GlobalBlock {
 };
 
 winmodel::LiveCounts counts;
+// The data of every live global block, by its address, with its size.
+std::map<std::uintptr_t, SIZE_T> globalData;
 std::set<HFILE> openFiles;  // only these are read or closed
 
 int OpenForReading(const std::string& path) { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); }
@@ -33,6 +37,16 @@ static_assert(sizeof(LiveCounts) == 10 * sizeof(int), "ten counts and nothing be
 bool LiveCounts::operator==(const LiveCounts& other) const { return std::memcmp(this, &other, sizeof other) == 0; }
 
 LiveCounts& Counts() { return counts; }
+
+bool InGlobalBlock(const void* bytes, long long count) {
+    const auto start = reinterpret_cast<std::uintptr_t>(bytes);
+    auto block = globalData.upper_bound(start);
+    if (block == globalData.begin() || count < 0) {
+        return false;
+    }
+    --block;
+    return start - block->first <= block->second && static_cast<SIZE_T>(count) <= block->second - (start - block->first);
+}
 
 }  // namespace winmodel
 
@@ -117,6 +131,7 @@ HGLOBAL GlobalAlloc(UINT, SIZE_T bytes) {
         return nullptr;
     }
     ++Counts().globalBlocks;
+    globalData[reinterpret_cast<std::uintptr_t>(data)] = bytes;
     return new GlobalBlock{0, data};
 }
 
@@ -151,6 +166,10 @@ HGLOBAL GlobalFree(HGLOBAL handle) {
     // Freeing a locked block is allowed by the real call; its locks go with it.
     Counts().lockedBlocks -= block->locks;
     --Counts().globalBlocks;
+    if (winmodel::drawingWaits) {
+        winmodel::SettleAllPixels();  // a waiting draw may read this block
+    }
+    globalData.erase(reinterpret_cast<std::uintptr_t>(block->data));
     std::free(block->data);
     delete block;
     return nullptr;

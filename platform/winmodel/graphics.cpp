@@ -80,12 +80,13 @@ namespace winmodel {
 // one by one, as all do elsewhere. On arm64 (NEON, which every arm64 processor
 // has) they go sixteen at a time: a load of 48 bytes parts their blue, green
 // and red bytes and a store interleaves them again with the top byte.
-void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top) {
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top,
+                 bool redFirst) {
     long long i = 0;
 #ifdef __SSE2__
     const __m128i lowBytes = _mm_set1_epi32(0x00FFFFFF);
     const __m128i topBytes = _mm_set1_epi32(static_cast<int>(top));
-    for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
+    for (; pixelBytes == 3 && !redFirst && i + 6 <= count; i += 4) {
         const __m128i four = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 3 * i));
         const __m128i first = _mm_unpacklo_epi32(four, _mm_srli_si128(four, 3));
         const __m128i second = _mm_unpacklo_epi32(_mm_srli_si128(four, 6), _mm_srli_si128(four, 9));
@@ -95,8 +96,8 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
 #elif defined(__ARM_NEON)
     for (; pixelBytes == 3 && i + 16 <= count; i += 16) {
         const uint8x16x3_t colours = vld3q_u8(from + 3 * i);
-        const uint8x16x4_t pixels = {
-            {colours.val[0], colours.val[1], colours.val[2], vdupq_n_u8(static_cast<std::uint8_t>(top >> 24))}};
+        const uint8x16x4_t pixels = {{colours.val[redFirst ? 2 : 0], colours.val[1], colours.val[redFirst ? 0 : 2],
+                                      vdupq_n_u8(static_cast<std::uint8_t>(top >> 24))}};
         vst4q_u8(reinterpret_cast<std::uint8_t*>(to + i), pixels);
     }
 #elif defined(__wasm_simd128__)
@@ -104,14 +105,16 @@ void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, l
     const v128_t topBytes = wasm_i32x4_splat(static_cast<int>(top));
     for (; pixelBytes == 3 && i + 6 <= count; i += 4) {
         const v128_t four = wasm_v128_load(from + 3 * i);
-        const v128_t spread = wasm_i8x16_shuffle(four, four, 0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11);
+        const v128_t spread =
+            redFirst ? wasm_i8x16_shuffle(four, four, 2, 1, 0, 0, 5, 4, 3, 3, 8, 7, 6, 6, 11, 10, 9, 9)
+                     : wasm_i8x16_shuffle(four, four, 0, 1, 2, 2, 3, 4, 5, 5, 6, 7, 8, 8, 9, 10, 11, 11);
         wasm_v128_store(to + i, wasm_v128_or(wasm_v128_and(spread, lowBytes), topBytes));
     }
 #endif
     for (; i < count; ++i) {
         const unsigned char* pixel = from + pixelBytes * i;
-        to[i] = static_cast<std::uint32_t>(pixel[0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
-                static_cast<std::uint32_t>(pixel[2]) << 16 | top;
+        to[i] = static_cast<std::uint32_t>(pixel[redFirst ? 2 : 0]) | static_cast<std::uint32_t>(pixel[1]) << 8 |
+                static_cast<std::uint32_t>(pixel[redFirst ? 0 : 2]) << 16 | top;
     }
 }
 
@@ -142,7 +145,8 @@ bool WritesWhole(const HWND__& window, const DibLayout& layout, const Placement&
 // sourceY + height - 1 - j of a bottom-up DIB, sourceY + j of a top-down one.
 // Each pixel gets the top byte `top`.
 void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, long long clipHeight,
-                 const DibLayout& layout, const void* bits, const Placement& at, std::uint32_t top) {
+                 const DibLayout& layout, const void* bits, const Placement& at, std::uint32_t top,
+                 bool redFirst = false) {
     const long long first = std::max({0LL, -at.x, -at.sourceX});
     const long long end = std::min({at.width, clipWidth - at.x, layout.width - at.sourceX});
     for (long long j = std::max(0LL, -at.y); first < end && j < std::min(at.height, clipHeight - at.y); ++j) {
@@ -152,13 +156,33 @@ void WritePixels(std::uint32_t* target, long long stride, long long clipWidth, l
         }
         const auto* line = static_cast<const unsigned char*>(bits) + (scan - at.startScan) * layout.rowBytes;
         winmodel::RowToWindow(line + (at.sourceX + first) * layout.pixelBytes, layout.pixelBytes,
-                    target + (at.y + j) * stride + at.x + first, end - first, top);
+                    target + (at.y + j) * stride + at.x + first, end - first, top, redFirst);
     }
 }
 
 }  // namespace
 
 namespace winmodel {
+
+bool drawingWaits = false;
+
+bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst) {
+    const WaitingDraw& draw = window->pixels.waiting;
+    DibLayout layout{};
+    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout)) {
+        return false;
+    }
+    const long long lines = std::min<long long>(draw.scanLines, layout.rows - draw.startScan);
+    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, layout, draw.bits,
+                Placement{draw.x, draw.y, draw.width, draw.height, draw.sourceX, draw.sourceY, draw.startScan, lines},
+                top, redFirst);
+    return true;
+}
+
+void WriteWaitingDraw(HWND window) {
+    CopyWaitingDraw(window, window->pixels.data(), window->pixels.drawnTop, false);
+    window->pixels.waiting.bits = nullptr;
+}
 
 void KeepBitmap(HBITMAP bitmap) {
     liveBitmaps.insert(bitmap);
@@ -239,9 +263,15 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
         return static_cast<int>(lines);  // the screen keeps nothing
     }
     const Placement at{x, y, width, height, sourceX, sourceY, startScan, lines};
-    winmodel::BeforeWriting(window, WritesWhole(*window, layout, at));
-    WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout, bits,
-                at, window->pixels.drawnTop);
+    const bool whole = WritesWhole(*window, layout, at);
+    winmodel::BeforeWriting(window, whole);
+    if (whole && winmodel::drawingWaits && winmodel::InGlobalBlock(bits, lines * layout.rowBytes)) {
+        window->pixels.waiting =
+            WaitingDraw{bits, info->bmiHeader, x, y, sourceX, sourceY, width, height, startScan, scanLines};
+    } else {
+        WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout,
+                    bits, at, window->pixels.drawnTop);
+    }
     // Drawn through a paint context, it shows at EndPaint.
     const int left = std::max(x, 0);
     const int top = std::max(y, 0);

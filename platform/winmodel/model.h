@@ -39,6 +39,16 @@ constexpr std::uint32_t kUnpaintedPixel = 0xFF000000;
 
 }  // namespace winmodel
 
+// A SetDIBitsToDevice over a whole window whose rows have not yet become its
+// pixels (winmodel::drawingWaits): the call's bits, header and placement.
+struct WaitingDraw {
+    const void* bits = nullptr;  // null: none waits
+    BITMAPINFOHEADER header{};
+    int x = 0, y = 0, sourceX = 0, sourceY = 0;
+    DWORD width = 0, height = 0;
+    UINT startScan = 0, scanLines = 0;
+};
+
 // Where a window's pixels are kept: in memory of the model's own, or in the
 // memory a side shows them from (winmodel::pixelMemory), so that drawing
 // writes them straight where the system reads them. Used as a vector is.
@@ -55,6 +65,7 @@ struct WindowPixels {
     // Wayland compositor's XRGB8888 buffers, read back as ARGB). There an
     // unpainted pixel is black.
     std::uint32_t drawnTop = 0;
+    WaitingDraw waiting;
     std::uint32_t* data() const { return start; }
     std::uint32_t* begin() const { return start; }
     std::uint32_t* end() const { return start + count; }
@@ -135,14 +146,31 @@ struct PixelMemory {
     void (*beforeWriting)(HWND window) = nullptr;
 };
 extern PixelMemory pixelMemory;
+// Drawing may wait, for a side that shows a window less often than the
+// program draws into it (the web page shows one frame per display frame,
+// while the program may step and draw several generations in it): then a
+// SetDIBitsToDevice that rewrites the whole window from a global memory
+// block only notes what it draws, and its rows become window pixels when the
+// pixels are next read or partly written, or before any global block is
+// freed. Of several whole draws in a row only the last is converted.
+extern bool drawingWaits;
+// Is [bytes, bytes + count) inside one live global memory block?
+bool InGlobalBlock(const void* bytes, long long count);
+// Turns a waiting draw into the window's pixels (graphics.cpp).
+void WriteWaitingDraw(HWND window);
+// Writes a window's waiting draw into `target` instead, memory of its
+// pixels' size, as RowToWindow writes; false when none waits. It still waits.
+bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst);
 // Before the pixels are written (`whole`: every one of them) or read: the
-// side's wait, then the newer pixels copied over unless all are rewritten.
+// side's wait, then the newer pixels copied over and a waiting draw written,
+// unless all are rewritten.
 void BeforeWriting(HWND window, bool whole);
 inline void SettlePixels(HWND window) {
-    if (window->pixels.newer != nullptr) {
+    if (window->pixels.newer != nullptr || window->pixels.waiting.bits != nullptr) {
         BeforeWriting(window, false);
     }
 }
+void SettleAllPixels();  // of every window, before memory a draw may wait on goes
 // A side that has given the pixels to the system to show turns the window to
 // `next`, other memory of its own of the same size, so that the next frame
 // is written while the system still reads the last. A Present that finds
@@ -151,8 +179,10 @@ void TurnPixels(HWND window, std::uint32_t* next);
 // Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
 // window pixels with the top byte `top`, the fastest way the processor has
 // (graphics.cpp): every frame of the program, and mottlescreen's, goes
-// through here.
-void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top);
+// through here. With `redFirst` the red and blue bytes trade places (a
+// canvas's RGBA bytes).
+void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top,
+                 bool redFirst = false);
 // A modal loop of the system: runs its events until `*done`, sending the
 // paints that fall due (PaintWaiting) before each wait.
 void PaintWaiting();

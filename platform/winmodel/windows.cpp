@@ -233,6 +233,18 @@ void BeforeWriting(HWND window, bool whole) {
         std::copy_n(pixels.newer, pixels.count, pixels.start);
     }
     pixels.newer = nullptr;
+    if (!whole) {
+        WriteWaitingDraw(window);
+    }
+    pixels.waiting.bits = nullptr;
+}
+
+void SettleAllPixels() {
+    for (const auto& window : state.windows) {
+        if (window->alive) {
+            SettlePixels(window.get());
+        }
+    }
 }
 
 void TurnPixels(HWND window, std::uint32_t* next) {
@@ -470,6 +482,7 @@ BOOL DestroyWindow(HWND window) {
     Send(window, WM_DESTROY, 0, 0);
     window->alive = false;
     window->needsPaint = false;
+    winmodel::SettlePixels(window);  // what it shows stays readable; its source may go
     winmodel::backend::DestroySystemWindow(window);
     if (window->pixels.own.empty()) {
         window->pixels = WindowPixels{};  // the side's memory went with its window

@@ -409,4 +409,48 @@ TEST_F(HostWindowTest, PixelsAreDrawnStraightIntoMemoryASideSupplies) {
     winmodel::pixelMemory = winmodel::PixelMemory{};
 }
 
+// A side that shows fewer frames than the program draws lets whole-window
+// draws from global blocks wait: only what is read or partly redrawn is
+// converted, in order, and a waiting draw is written before its block goes
+// (the address sanitizer reads freed memory otherwise).
+TEST_F(HostWindowTest, DrawsThatWaitAreWrittenBeforeTheyAreReadOrTheirBlockGoes) {
+    winmodel::drawingWaits = true;
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 1 + host::kFrameHeight);
+    BITMAPINFO info{};
+    info.bmiHeader = BITMAPINFOHEADER{40, 2, 1, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    const auto rowIn = [](HGLOBAL block, unsigned char first) {
+        auto* bytes = static_cast<unsigned char*>(platform::GlobalLock(block));
+        for (int i = 0; i < 6; ++i) {
+            bytes[i] = static_cast<unsigned char>(first + i);
+        }
+        return bytes;
+    };
+    HGLOBAL blocks[2] = {platform::GlobalAlloc(GMEM_MOVEABLE, 8), platform::GlobalAlloc(GMEM_MOVEABLE, 8)};
+    HDC context = platform::GetDC(window);
+    const auto draw = [&](int x, DWORD width, const void* bits) {
+        EXPECT_EQ(platform::SetDIBitsToDevice(context, x, 0, width, 1, 0, 0, 0, 1, bits, &info, DIB_RGB_COLORS), 1);
+    };
+    draw(0, 2, rowIn(blocks[0], 0x10));
+    draw(0, 2, rowIn(blocks[1], 0x20));  // the first is never converted
+    EXPECT_EQ(window->pixels[0], winmodel::kUnpaintedPixel);
+    std::uint32_t canvas[2] = {};
+    ASSERT_TRUE(winmodel::CopyWaitingDraw(window, canvas, 0xFF000000u, true));
+    EXPECT_EQ(canvas[0], 0xFF202122u);  // red, green, blue, alpha bytes
+    platform::GlobalFree(blocks[1]);
+    EXPECT_EQ(host::ClientPixel(window, 1, 0), 0x00232425u);
+    const unsigned char stack[8] = {0x30, 0x31, 0x32, 0x33, 0x34, 0x35};
+    draw(0, 2, stack);  // not a global block: written at once
+    EXPECT_EQ(window->pixels[0], 0x00323130u);
+    draw(0, 2, rowIn(blocks[0], 0x40));
+    draw(1, 1, stack);  // a partial draw writes the waiting one first
+    EXPECT_EQ(host::ClientPixel(window, 0, 0), 0x00404142u);
+    EXPECT_EQ(host::ClientPixel(window, 1, 0), 0x00303132u);
+    draw(0, 2, rowIn(blocks[0], 0x50));
+    platform::ReleaseDC(window, context);
+    platform::DestroyWindow(window);
+    platform::GlobalFree(blocks[0]);
+    EXPECT_EQ(host::ClientPixel(window, 0, 0), 0x00505152u);
+    winmodel::drawingWaits = false;
+}
+
 }  // namespace
