@@ -182,7 +182,7 @@ mergeInto(LibraryManager.library, {
     });
     canvas.addEventListener('contextmenu', (event) => event.preventDefault());
     Page.desktop().appendChild(root);
-    Page.windows[handle] = {root, title, canvas, context: canvas.getContext('2d'), image: null};
+    Page.windows[handle] = {root, title, canvas, context: canvas.getContext('2d', { alpha: false }), image: null};
   },
 
   web_show_window__deps: ['$Page'],
