@@ -19,7 +19,7 @@ LiveCounts CurrentCounts();
 // Faults, by the call that fails (HeapAlloc: malloc; Bitmap: CreateDIBitmap).
 // A count of N lets N more calls succeed and fails the ones after; -1 never
 // fails. ClearFaults() restores -1 everywhere.
-using Fault = winmodel::backend::Fault;
+enum class Fault { GlobalAlloc, HeapAlloc, Bitmap, RegisterClass, CreateWindow, BeginPaint };
 void FailAfter(Fault fault, int successes);
 void ClearFaults();
 
