@@ -18,6 +18,7 @@ namespace {
 using host::Fault;
 
 constexpr int kPatience = 1000;  // empty polls in a row with no input left: the session ends
+const HWND kDesktop = reinterpret_cast<HWND>(UINT_PTR{0x10});  // the root window, a foreign one
 
 struct ScheduledInput {
     host::InputKind kind;
@@ -209,17 +210,9 @@ HWND CreateForeignWindow(int width, int height) {
     return foreign;
 }
 
-void DestroyForeignWindow(HWND foreign) {
-    if (state.foreignWindows.erase(foreign) != 0) {
-        winmodel::ForeignWindowGone(foreign);
-    }
-}
-
 void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo) {
     state.foreignEnds.push_back({foreign, afterIdlePolls, childrenToo});
 }
-
-HWND DesktopHandle() { return reinterpret_cast<HWND>(UINT_PTR{0x10}); }
 
 void SetVirtualScreen(int x, int y, int width, int height) { state.virtualScreen = RECT{x, y, x + width, y + height}; }
 
@@ -318,8 +311,6 @@ void PumpEvents(bool wait) {
     }
 }
 
-// A full-screen client area of 1024 x 737 until a test sets another; the
-// virtual screen as set.
 int ScreenMetric(int index) {
     const auto set = state.metrics.find(index);
     const RECT& screen = state.virtualScreen;
@@ -334,7 +325,7 @@ int ScreenMetric(int index) {
 }
 
 bool ForeignWindowSize(HWND foreign, int* width, int* height) {
-    if (foreign == host::DesktopHandle()) {
+    if (foreign == kDesktop) {
         *width = static_cast<int>(state.virtualScreen.right - state.virtualScreen.left);
         *height = static_cast<int>(state.virtualScreen.bottom - state.virtualScreen.top);
         return true;
@@ -348,7 +339,7 @@ bool ForeignWindowSize(HWND foreign, int* width, int* height) {
     return true;
 }
 
-HWND DesktopWindow() { return host::DesktopHandle(); }
+HWND DesktopWindow() { return kDesktop; }
 
 bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels) {
     if (state.screen.empty()) {
@@ -367,8 +358,8 @@ bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels) {
 
 void ShowSystemCursor(bool shown) { state.cursorShown = shown; }
 
-// Scripted clicks, one after another; with none left, the dialog is closed,
-// and if it stays open even so, it is ended as cancelled.
+// The clicks tests gave; a dialog that stays open even when closed is ended
+// as cancelled.
 void RunDialog(HWND dialog) {
     host::DialogRecord record;
     record.caption = dialog->caption;
@@ -395,7 +386,6 @@ void RunDialog(HWND dialog) {
 // The host's display takes bitmaps of any shape that memory holds.
 const long long kLargestBitmapSide = 1LL << 30;
 
-// Answers in the order tests gave them; a dialog with none left is cancelled.
 bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
     DialogAnswer answer{false, false, std::string()};
     state.dialogCalls.back().answered = !state.dialogAnswers.empty();
