@@ -516,7 +516,8 @@ HBITMAP __wrap_CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void
     return __real_CreateDIBSection(dc, info, usage, bits, section, offset);
 }
 
-// Polls are counted as the program gets their answers.
+// Polls are counted from the answer the program gets, rather than guessed in
+// PumpEvents from the model's state before the model looks.
 decltype(platform::PeekMessageA) __real_PeekMessageA;
 BOOL __wrap_PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal) {
     Record("PeekMessageA", {});
@@ -527,7 +528,8 @@ BOOL __wrap_PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT 
     return found;
 }
 
-// Every dialog asked for is kept, the ones the model refuses to open too.
+// Every request is kept, the ones the model then refuses to open too (a
+// record of another size, an owner that is gone).
 decltype(platform::GetOpenFileNameA) __real_GetOpenFileNameA;
 BOOL __wrap_GetOpenFileNameA(OPENFILENAMEA* request) {
     Record("GetOpenFileNameA", {});
