@@ -280,7 +280,10 @@ Display* FramesConnection(Display* shown) {
 // own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     winmodel::SideWindow* side = window->side;
-    GdkWindow* content = side != nullptr ? gtk_widget_get_window(side->widget) : nullptr;
+    if (side == nullptr) {
+        return nullptr;
+    }
+    GdkWindow* content = gtk_widget_get_window(side->widget);
     if (content != nullptr && GDK_IS_X11_WINDOW(content)) {
         x11frames::Drop(&side->shared);
         Display* display = FramesConnection(GDK_WINDOW_XDISPLAY(content));
