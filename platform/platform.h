@@ -16,6 +16,13 @@
 
 namespace platform {
 
+#ifndef _WIN32
+// On the Linux sides the calls have C linkage: each is one plain symbol
+// ("OpenFile"), by which the test stand-in's recorder stands between the
+// program and the calls at link time (platform/host/host.cpp).
+extern "C" {
+#endif
+
 // --- Files: the legacy calls the loader reads pictures with -------------------
 
 // Opens `path` with `style` (OF_READ). Returns a file handle or HFILE_ERROR.
@@ -36,9 +43,6 @@ HGLOBAL GlobalAlloc(UINT flags, SIZE_T bytes);
 void* GlobalLock(HGLOBAL block);
 BOOL GlobalUnlock(HGLOBAL block);
 HGLOBAL GlobalFree(HGLOBAL block);
-// The general heap, for small records such as a picture's header block.
-void* malloc(std::size_t bytes);
-void free(void* block);
 
 // --- Graphics -----------------------------------------------------------------
 
@@ -129,5 +133,14 @@ BOOL EndDialog(HWND dialog, INT_PTR result);
 BOOL CheckRadioButton(HWND dialog, int firstButton, int lastButton, int checkButton);
 UINT IsDlgButtonChecked(HWND dialog, int button);
 BOOL SetDlgItemTextA(HWND dialog, int item, LPCSTR text);
+
+#ifndef _WIN32
+}  // extern "C"
+#endif
+
+// The general heap, for small records such as a picture's header block. C++
+// linkage on every side: with C linkage these would be the C library's own.
+void* malloc(std::size_t bytes);
+void free(void* block);
 
 }  // namespace platform

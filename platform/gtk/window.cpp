@@ -21,20 +21,18 @@
 //   scale, never scaled. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
 // - Pixels. The window's pixels live in two images shared with the X
-//   server (shared_images.cpp) or two buffers shared with the Wayland
+//   server (x11_frames.cpp) or two buffers shared with the Wayland
 //   compositor (wayland_frames.cpp), taking turns, which the model draws
-//   into and a frame puts on the screen; elsewhere they are the model's,
-//   painted by GTK.
+//   into and a frame puts on the screen; elsewhere (a display that shares
+//   no memory with this process) they are the model's, painted by GTK.
+#include <X11/Xatom.h>
+#include <gdk/gdkx.h>
+
 #include <algorithm>
 #include <utility>
 
 #include "platform/gtk/gtk_internal.h"
 #include "platform/gtk/x11_frames.h"
-
-#ifdef GDK_WINDOWING_X11
-#include <X11/Xatom.h>
-#include <gdk/gdkx.h>
-#endif
 
 // What GTK keeps of a window: its drawing area, the client size last asked
 // for, to tell a content GTK gives for it from one the user chose; the
@@ -110,9 +108,7 @@ void ReadFrame(HWND window) {
     }
     GdkRectangle frame;
     bool exact = false;
-    bool x11 = false;
-#ifdef GDK_WINDOWING_X11
-    x11 = GDK_IS_X11_WINDOW(content);
+    const bool x11 = GDK_IS_X11_WINDOW(content);
     if (x11) {
         Display* display = GDK_WINDOW_XDISPLAY(content);
         const ::Window id = GDK_WINDOW_XID(content);
@@ -135,7 +131,6 @@ void ReadFrame(HWND window) {
             XFree(data);
         }
     }
-#endif
     const int scale = ScaleOf(window);
     if (!exact && x11) {
         gdk_window_get_frame_extents(content, &frame);
@@ -262,33 +257,82 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     return TRUE;
 }
 
+// The X11 frames' own connection to the display GTK's connection `shown` is
+// to (GTK reads every event of its own, and would take the frames'
+// completions away); null when it cannot be had or the server shares no
+// memory with this process, which is found once.
+Display* FramesConnection(Display* shown) {
+    static bool tried = false;
+    static Display* connection = nullptr;
+    if (!tried) {
+        tried = true;
+        connection = XOpenDisplay(DisplayString(shown));
+        if (connection != nullptr && !x11frames::Share(connection)) {
+            XCloseDisplay(connection);
+            connection = nullptr;
+        }
+    }
+    return connection;
+}
+
 // The model keeps a window's pixels in the images shared with the X server,
 // or in the buffers shared with the Wayland compositor; elsewhere, in its
 // own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
-    if (window->side == nullptr) {
+    winmodel::SideWindow* side = window->side;
+    if (side == nullptr) {
         return nullptr;
     }
-    GdkWindow* content = gtk_widget_get_window(window->side->widget);
-#ifdef GDK_WINDOWING_X11
+    GdkWindow* content = gtk_widget_get_window(side->widget);
     if (content != nullptr && GDK_IS_X11_WINDOW(content)) {
-        return gtkside::MakeShared(&window->side->shared, content, width, height);
+        x11frames::Drop(&side->shared);
+        Display* display = FramesConnection(GDK_WINDOW_XDISPLAY(content));
+        GdkVisual* visual = gdk_window_get_visual(content);
+        side->shared =
+            display != nullptr ? x11frames::Make(display, GDK_VISUAL_XVISUAL(visual), width, height) : nullptr;
+        return side->shared != nullptr ? x11frames::Pixels(side->shared, 0) : nullptr;
     }
-#endif
-    std::uint32_t* buffers = content != nullptr
-                                 ? gtkside::MakeWaylandFrames(&window->side->frames, content, width, height)
-                                 : nullptr;
+    std::uint32_t* buffers =
+        content != nullptr ? gtkside::MakeWaylandFrames(&side->frames, content, width, height) : nullptr;
     // The compositor takes the words as XRGB8888; read back (a screenshot),
     // the top byte is alpha.
     window->pixels.drawnTop = buffers != nullptr ? 0xFF000000u : 0;
     return buffers;
 }
 
+// Returns once the server or the compositor is done reading the image the
+// pixels are in, so that they may be written again.
 void AwaitPixels(HWND window) {
-    if (window->side != nullptr) {
-        gtkside::AwaitShared(window->side->shared, window->pixels.data());
-        gtkside::AwaitWayland(window->side->frames, window->pixels.data());
+    const winmodel::SideWindow* side = window->side;
+    if (side == nullptr) {
+        return;
     }
+    const int image = side->shared != nullptr ? x11frames::ImageOf(side->shared, window->pixels.data()) : -1;
+    if (image >= 0) {
+        x11frames::Await(side->shared, image);
+    }
+    gtkside::AwaitWayland(side->frames, window->pixels.data());
+}
+
+// Puts the image the pixels are in into the window, all of it (what was
+// drawn through a paint context shows only at EndPaint, and the other image,
+// which the next frame goes into, may lack more than the rectangle asked
+// for), and turns the model to the other image; false where the server
+// refuses. A frame that rewrites every pixel, as the program's do, is then
+// never copied from one image to the other.
+bool PresentShared(HWND window, X11Frames* frames, GdkWindow* content, int toX, int toY) {
+    if (frames == nullptr || x11frames::Refused()) {
+        return false;
+    }
+    if (window->pixels.newer != nullptr) {
+        return true;  // nothing written since the last frame was put
+    }
+    const int image = x11frames::ImageOf(frames, window->pixels.data());
+    if (image < 0 || !x11frames::Put(frames, image, GDK_WINDOW_XID(content), toX, toY)) {
+        return false;
+    }
+    winmodel::TurnPixels(window, x11frames::Pixels(frames, 1 - image));
+    return true;
 }
 
 }  // namespace
@@ -427,7 +471,7 @@ void Present(HWND window, int x, int y, int width, int height) {
     // shows them, where GTK's drawing would paint them into a surface of its
     // own first. Elsewhere (a display that shares no memory) GTK paints them
     // at its next frame.
-    if (gtkside::PresentShared(window, side.shared, content, area.x * scale, area.y * scale) ||
+    if (PresentShared(window, side.shared, content, area.x * scale, area.y * scale) ||
         gtkside::PresentWayland(window, side.frames, side.widget, area.x, area.y, scale)) {
         return;
     }

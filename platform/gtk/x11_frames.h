@@ -1,6 +1,6 @@
 // Frames through the X server's shared memory (MIT-SHM), in plain Xlib: two
 // images the server reads in place, which take turns, for the desktop
-// program's X11 windows (shared_images.cpp) and for mottlescreen alike.
+// program's X11 windows (window.cpp) and for mottlescreen alike.
 #pragma once
 
 #include <X11/Xlib.h>

@@ -1,11 +1,13 @@
 // The test stand-in's system: a simulated window manager whose windows have a
 // fixed frame, the metrics, input and dialog answers tests give, and the
-// faults, call log and records tests set and read. Windows, the queue,
-// painting, memory and files are the shared model's (platform/winmodel).
+// recorder between the program and the model, with the faults and the call
+// log tests set and read. Windows, the queue, painting, memory and files are
+// the shared model's (platform/winmodel).
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <deque>
+#include <initializer_list>
 #include <map>
 
 #include "platform/host/host_control.h"
@@ -13,9 +15,10 @@
 
 namespace {
 
-using winmodel::backend::Fault;
+using host::Fault;
 
 constexpr int kPatience = 1000;  // empty polls in a row with no input left: the session ends
+const HWND kDesktop = reinterpret_cast<HWND>(UINT_PTR{0x10});  // the root window, a foreign one
 
 struct ScheduledInput {
     host::InputKind kind;
@@ -30,6 +33,7 @@ struct DialogAnswer {
 struct Simulation {
     std::vector<HWND> windows;  // in creation order, destroyed ones too
     std::map<HWND, host::WindowCreation> creations;
+    std::map<HWND, WNDPROC> procedures;  // the program's, behind the recorder's (Delivered)
     std::deque<ScheduledInput> input;
     int emptyPollsInARow = 0;
     std::map<int, int> metrics;
@@ -55,7 +59,7 @@ struct Simulation {
 
 Simulation state;
 
-int allowances[6] = {-1, -1, -1, -1, -1, -1};  // by Fault: N more succeed, then all fail; -1: none fails
+int allowances[6] = {-1, -1, -1, -1, -1, -1};  // by host::Fault: N more succeed, then all fail; -1: none fails
 bool recording = false;
 std::vector<std::string> callLog;
 
@@ -113,6 +117,71 @@ bool OtherDialogMembersZero(const OPENFILENAMEA& request) {
            request.lpTemplateName == nullptr;
 }
 
+// What the recorder keeps of an open-file dialog asked for, whether it opens
+// or not.
+void KeepOpenDialogCall(const OPENFILENAMEA& request) {
+    const char* file = request.lpstrFile;
+    const char* title = request.lpstrTitle;
+    state.dialogCalls.push_back(host::OpenDialogCall{
+        request.lStructSize, request.hwndOwner, winmodel::FilterStrings(request.lpstrFilter), request.lpstrFile,
+        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
+        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
+}
+
+// A poll of the queue, as PeekMessageA answered it: time passes for the
+// scheduled input and the foreign windows' ends only while the program finds
+// the queue empty.
+void CountPoll(bool found) {
+    ++state.stats.peeks;
+    if (found) {
+        state.emptyPollsInARow = 0;
+        return;
+    }
+    ++state.stats.emptyPolls;
+    ++state.emptyPollsInARow;
+    for (auto& pending : state.foreignEnds) {
+        if (pending.afterIdlePolls-- == 0 && state.foreignWindows.erase(pending.foreign) != 0 && pending.childrenToo) {
+            winmodel::ForeignWindowGone(pending.foreign);
+        }
+    }
+    if (!state.input.empty()) {
+        --state.input.front().afterIdlePolls;
+    } else if (state.emptyPollsInARow >= kPatience) {
+        EndSession();
+    }
+}
+
+// The call log's entry: a call's name, then its numbers, or a message as in
+// "DefWindowProcA 0x000F".
+void Record(const char* call, std::initializer_list<long long> numbers, bool message = false) {
+    if (!recording) {
+        return;
+    }
+    callLog.emplace_back(call);
+    for (long long number : numbers) {
+        char text[24];
+        std::snprintf(text, sizeof text, message ? " 0x%04llX" : " %lld", number);
+        callLog.back() += text;
+    }
+}
+
+bool Fails(Fault fault) {
+    int& allowance = allowances[static_cast<int>(fault)];
+    if (allowance <= 0) {
+        return allowance == 0;
+    }
+    --allowance;
+    return false;
+}
+
+// The procedure every window of the stand-in's gets in place of its class's:
+// each message the model delivers is logged ("Message 0x0001"), then goes
+// to the program's procedure.
+LRESULT CALLBACK Delivered(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    Record("Message", {message}, true);
+    return state.procedures[window](window, message, wParam, lParam);
+}
+
 }  // namespace
 
 namespace host {
@@ -141,17 +210,9 @@ HWND CreateForeignWindow(int width, int height) {
     return foreign;
 }
 
-void DestroyForeignWindow(HWND foreign) {
-    if (state.foreignWindows.erase(foreign) != 0) {
-        winmodel::ForeignWindowGone(foreign);
-    }
-}
-
 void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo) {
     state.foreignEnds.push_back({foreign, afterIdlePolls, childrenToo});
 }
-
-HWND DesktopHandle() { return reinterpret_cast<HWND>(UINT_PTR{0x10}); }
 
 void SetVirtualScreen(int x, int y, int width, int height) { state.virtualScreen = RECT{x, y, x + width, y + height}; }
 
@@ -210,6 +271,8 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
         host::WindowCreation{asked.dwExStyle, asked.lpszClass, asked.lpszName != nullptr ? asked.lpszName : "",
                              static_cast<DWORD>(asked.style), asked.x, asked.y, asked.cx, asked.cy,
                              asked.hwndParent, asked.hMenu, asked.hInstance, asked.lpCreateParams};
+    state.procedures[window] = window->procedure;
+    window->procedure = Delivered;
     PlaceSystemWindow(window, asked.x, asked.y, asked.cx, asked.cy);
     return true;
 }
@@ -249,28 +312,6 @@ void PumpEvents(bool wait) {
     }
 }
 
-void Polled(bool found) {
-    ++state.stats.peeks;
-    if (found) {
-        state.emptyPollsInARow = 0;
-        return;
-    }
-    ++state.stats.emptyPolls;
-    ++state.emptyPollsInARow;
-    for (auto& pending : state.foreignEnds) {
-        if (pending.afterIdlePolls-- == 0 && state.foreignWindows.erase(pending.foreign) != 0 && pending.childrenToo) {
-            winmodel::ForeignWindowGone(pending.foreign);
-        }
-    }
-    if (!state.input.empty()) {
-        --state.input.front().afterIdlePolls;
-    } else if (state.emptyPollsInARow >= kPatience) {
-        EndSession();
-    }
-}
-
-// A full-screen client area of 1024 x 737 until a test sets another; the
-// virtual screen as set.
 int ScreenMetric(int index) {
     const auto set = state.metrics.find(index);
     const RECT& screen = state.virtualScreen;
@@ -285,7 +326,7 @@ int ScreenMetric(int index) {
 }
 
 bool ForeignWindowSize(HWND foreign, int* width, int* height) {
-    if (foreign == host::DesktopHandle()) {
+    if (foreign == kDesktop) {
         *width = static_cast<int>(state.virtualScreen.right - state.virtualScreen.left);
         *height = static_cast<int>(state.virtualScreen.bottom - state.virtualScreen.top);
         return true;
@@ -299,7 +340,7 @@ bool ForeignWindowSize(HWND foreign, int* width, int* height) {
     return true;
 }
 
-HWND DesktopWindow() { return host::DesktopHandle(); }
+HWND DesktopWindow() { return kDesktop; }
 
 bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels) {
     if (state.screen.empty()) {
@@ -318,8 +359,8 @@ bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels) {
 
 void ShowSystemCursor(bool shown) { state.cursorShown = shown; }
 
-// Scripted clicks, one after another; with none left, the dialog is closed,
-// and if it stays open even so, it is ended as cancelled.
+// The clicks tests gave; a dialog that stays open even when closed is ended
+// as cancelled.
 void RunDialog(HWND dialog) {
     host::DialogRecord record;
     record.caption = dialog->caption;
@@ -346,16 +387,6 @@ void RunDialog(HWND dialog) {
 // The host's display takes bitmaps of any shape that memory holds.
 const long long kLargestBitmapSide = 1LL << 30;
 
-void NoteOpenDialog(const OPENFILENAMEA& request) {
-    const char* file = request.lpstrFile;
-    const char* title = request.lpstrTitle;
-    state.dialogCalls.push_back(host::OpenDialogCall{
-        request.lStructSize, request.hwndOwner, FilterStrings(request.lpstrFilter), request.lpstrFile,
-        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
-        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
-}
-
-// Answers in the order tests gave them; a dialog with none left is cancelled.
 bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path) {
     DialogAnswer answer{false, false, std::string()};
     state.dialogCalls.back().answered = !state.dialogAnswers.empty();
@@ -375,25 +406,152 @@ void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
         host::MessageBoxCall{owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
 }
 
-void Note(const char* call, std::initializer_list<long long> numbers, bool message) {
-    if (!recording) {
-        return;
-    }
-    callLog.emplace_back(call);
-    for (long long number : numbers) {
-        char text[24];
-        std::snprintf(text, sizeof text, message ? " 0x%04llX" : " %lld", number);
-        callLog.back() += text;
-    }
-}
-
-bool Fails(Fault fault) {
-    int& allowance = allowances[static_cast<int>(fault)];
-    if (allowance <= 0) {
-        return allowance == 0;
-    }
-    --allowance;
-    return false;
-}
-
 }  // namespace winmodel::backend
+
+// The recorder. Every host program is linked with --wrap=CALL for each call
+// below (CMakeLists.txt reads the names from this file), so that a call to
+// CALL from another object reaches __wrap_CALL here instead: the program's
+// calls, and those of one part of the model to another. Each is logged,
+// failed when a fault is due (returning what the call returns when it
+// fails), and otherwise made through __real_CALL, the model's own. A call
+// the model makes within one file stays inside it, as it stays inside the
+// system on Windows. This keeps the log, the faults and the counts of polls
+// out of the model, which the GTK desktop and the page share.
+#define PASSED(call, parameters, arguments, ...)                                 \
+    decltype(platform::call) __real_##call;                                     \
+    auto __wrap_##call parameters->decltype(__real_##call arguments) {          \
+        Record(#call, __VA_ARGS__);                                             \
+        return __real_##call arguments;                                         \
+    }
+#define FAULTED(call, fault, failure, parameters, arguments, ...)               \
+    decltype(platform::call) __real_##call;                                     \
+    auto __wrap_##call parameters->decltype(__real_##call arguments) {          \
+        Record(#call, __VA_ARGS__);                                             \
+        return Fails(Fault::fault) ? failure : __real_##call arguments;         \
+    }
+
+extern "C" {
+
+PASSED(OpenFile, (const char* path, UINT style), (path, style), {})
+PASSED(_lread, (HFILE file, void* buffer, UINT count), (file, buffer, count), {count})
+PASSED(_llseek, (HFILE file, LONG offset, int origin), (file, offset, origin), {offset})
+PASSED(_lclose, (HFILE file), (file), {})
+PASSED(GlobalLock, (HGLOBAL block), (block), {})
+PASSED(GlobalUnlock, (HGLOBAL block), (block), {})
+PASSED(GlobalFree, (HGLOBAL block), (block), {})
+PASSED(DeleteObject, (HGDIOBJ object), (object), {})
+PASSED(SetDIBitsToDevice, (HDC dc, int x, int y, DWORD w, DWORD h, int sx, int sy, UINT start, UINT lines,
+       const void* bits, const BITMAPINFO* info, UINT usage), (dc, x, y, w, h, sx, sy, start, lines, bits, info, usage), {})
+PASSED(CreateSolidBrush, (COLORREF colour), (colour), {})
+PASSED(LoadCursorA, (HINSTANCE instance, LPCSTR name), (instance, name), {})
+PASSED(GetSystemMetrics, (int index), (index), {index})
+PASSED(GetClientRect, (HWND window, RECT* rect), (window, rect), {})
+PASSED(GetWindowRect, (HWND window, RECT* rect), (window, rect), {})
+PASSED(MoveWindow, (HWND window, int x, int y, int w, int h, BOOL repaint), (window, x, y, w, h, repaint),
+       {x, y, w, h, repaint})
+PASSED(SetWindowTextA, (HWND window, LPCSTR text), (window, text), {})
+PASSED(WaitMessage, (), (), {})
+PASSED(TranslateMessage, (const MSG* message), (message), {})
+PASSED(DispatchMessageA, (const MSG* message), (message), {})
+PASSED(DefWindowProcA, (HWND window, UINT message, WPARAM wParam, LPARAM lParam), (window, message, wParam, lParam),
+       {message}, true)
+PASSED(DestroyWindow, (HWND window), (window), {})
+PASSED(PostQuitMessage, (int exitCode), (exitCode), {exitCode})
+PASSED(ValidateRect, (HWND window, const RECT* rect), (window, rect), {})
+PASSED(EndPaint, (HWND window, const PAINTSTRUCT* paint), (window, paint), {})
+PASSED(GetDC, (HWND window), (window), {})
+PASSED(ReleaseDC, (HWND window, HDC dc), (window, dc), {})
+PASSED(MessageBoxA, (HWND owner, LPCSTR text, LPCSTR caption, UINT type), (owner, text, caption, type), {})
+PASSED(CreateCompatibleDC, (HDC dc), (dc), {})
+PASSED(DeleteDC, (HDC dc), (dc), {})
+PASSED(SelectObject, (HDC dc, HGDIOBJ object), (dc, object), {})
+PASSED(BitBlt, (HDC to, int x, int y, int w, int h, HDC from, int sx, int sy, DWORD operation),
+       (to, x, y, w, h, from, sx, sy, operation), {x, y, w, h, sx, sy})
+PASSED(FindWindowA, (LPCSTR className, LPCSTR caption), (className, caption), {})
+PASSED(GetDesktopWindow, (), (), {})
+PASSED(ShowCursor, (BOOL show), (show), {show})
+PASSED(Sleep, (DWORD milliseconds), (milliseconds), {milliseconds})
+PASSED(GetEnvironmentVariableA, (LPCSTR name, LPSTR buffer, DWORD size), (name, buffer, size), {})
+PASSED(FindResourceA, (HMODULE module, LPCSTR name, LPCSTR type), (module, name, type), {})
+PASSED(LoadResource, (HMODULE module, HRSRC resource), (module, resource), {})
+PASSED(LockResource, (HGLOBAL loaded), (loaded), {})
+PASSED(SizeofResource, (HMODULE module, HRSRC resource), (module, resource), {})
+PASSED(RegCreateKeyExA, (HKEY key, LPCSTR subKey, DWORD reserved, LPSTR keyClass, DWORD options, REGSAM access,
+       SECURITY_ATTRIBUTES* security, HKEY* result, DWORD* disposition),
+       (key, subKey, reserved, keyClass, options, access, security, result, disposition), {})
+PASSED(RegOpenKeyExA, (HKEY key, LPCSTR subKey, DWORD options, REGSAM access, HKEY* result),
+       (key, subKey, options, access, result), {})
+PASSED(RegQueryValueExA, (HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size),
+       (key, name, reserved, type, data, size), {})
+PASSED(RegSetValueExA, (HKEY key, LPCSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size),
+       (key, name, reserved, type, data, size), {})
+PASSED(RegCloseKey, (HKEY key), (key), {})
+PASSED(DialogBoxIndirectParamA, (HINSTANCE instance, const DLGTEMPLATE* dialog, HWND owner, DLGPROC procedure,
+       LPARAM initParam), (instance, dialog, owner, procedure, initParam), {})
+PASSED(EndDialog, (HWND dialog, INT_PTR result), (dialog, result), {static_cast<long long>(result)})
+PASSED(CheckRadioButton, (HWND dialog, int first, int last, int checked), (dialog, first, last, checked),
+       {first, last, checked})
+PASSED(IsDlgButtonChecked, (HWND dialog, int button), (dialog, button), {button})
+PASSED(SetDlgItemTextA, (HWND dialog, int item, LPCSTR text), (dialog, item, text), {item})
+
+FAULTED(GlobalAlloc, GlobalAlloc, nullptr, (UINT flags, SIZE_T bytes), (flags, bytes),
+        {static_cast<long long>(bytes)})
+FAULTED(CreateDIBitmap, Bitmap, nullptr, (HDC dc, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
+        const BITMAPINFO* colours, UINT usage), (dc, header, init, bits, colours, usage), {})
+FAULTED(RegisterClassA, RegisterClass, 0, (const WNDCLASSA* windowClass), (windowClass), {})
+FAULTED(CreateWindowExA, CreateWindow, nullptr, (DWORD exStyle, LPCSTR className, LPCSTR caption, DWORD style,
+        int x, int y, int w, int h, HWND parent, HMENU menu, HINSTANCE instance, LPVOID data),
+        (exStyle, className, caption, style, x, y, w, h, parent, menu, instance, data), {})
+FAULTED(BeginPaint, BeginPaint, nullptr, (HWND window, PAINTSTRUCT* paint), (window, paint), {})
+
+// A failed section leaves no bits, as the model's own refusals do.
+decltype(platform::CreateDIBSection) __real_CreateDIBSection;
+HBITMAP __wrap_CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
+    Record("CreateDIBSection", {});
+    if (Fails(Fault::Bitmap)) {
+        if (bits != nullptr) {
+            *bits = nullptr;
+        }
+        return nullptr;
+    }
+    return __real_CreateDIBSection(dc, info, usage, bits, section, offset);
+}
+
+// Polls are counted from the answer the program gets, rather than guessed in
+// PumpEvents from the model's state before the model looks.
+decltype(platform::PeekMessageA) __real_PeekMessageA;
+BOOL __wrap_PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal) {
+    Record("PeekMessageA", {});
+    const BOOL found = __real_PeekMessageA(message, window, first, last, removal);
+    if (message != nullptr) {
+        CountPoll(found != FALSE);
+    }
+    return found;
+}
+
+// Every request is kept, the ones the model then refuses to open too (a
+// record of another size, an owner that is gone).
+decltype(platform::GetOpenFileNameA) __real_GetOpenFileNameA;
+BOOL __wrap_GetOpenFileNameA(OPENFILENAMEA* request) {
+    Record("GetOpenFileNameA", {});
+    if (request != nullptr) {
+        KeepOpenDialogCall(*request);
+    }
+    return __real_GetOpenFileNameA(request);
+}
+
+// platform::malloc and platform::free keep C++ linkage: their symbols are
+// the mangled names (a size_t is an unsigned long, "m", on the 64-bit Linux
+// systems the host build is for; any other mangling fails the link).
+decltype(platform::malloc) __real__ZN8platform6mallocEm;
+void* __wrap__ZN8platform6mallocEm(std::size_t bytes) {
+    Record("malloc", {static_cast<long long>(bytes)});
+    return Fails(Fault::HeapAlloc) ? nullptr : __real__ZN8platform6mallocEm(bytes);
+}
+decltype(platform::free) __real__ZN8platform4freeEPv;
+void __wrap__ZN8platform4freeEPv(void* block) {
+    Record("free", {});
+    __real__ZN8platform4freeEPv(block);
+}
+
+}  // extern "C"

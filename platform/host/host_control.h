@@ -19,7 +19,7 @@ LiveCounts CurrentCounts();
 // Faults, by the call that fails (HeapAlloc: malloc; Bitmap: CreateDIBitmap).
 // A count of N lets N more calls succeed and fails the ones after; -1 never
 // fails. ClearFaults() restores -1 everywhere.
-using Fault = winmodel::backend::Fault;
+enum class Fault { GlobalAlloc, HeapAlloc, Bitmap, RegisterClass, CreateWindow, BeginPaint };
 void FailAfter(Fault fault, int successes);
 void ClearFaults();
 
@@ -140,16 +140,14 @@ const std::vector<MessageBoxCall>& MessageBoxCalls();
 // pointer, its dialog, resources --------------------------------------------------
 // A window of another program with a client area of width x height, as the
 // preview box of Windows' settings or an XScreenSaver window is; its handle is
-// one the model did not make. Destroying it destroys the model's windows
-// inside it, as the system does.
+// one the model did not make.
 HWND CreateForeignWindow(int width, int height);
-void DestroyForeignWindow(HWND foreign);
-// The same once the program has found its queue empty `afterIdlePolls` times;
-// without `childrenToo` the windows inside it hear nothing (as when the
-// system has not yet told them) and only IsWindow tells that it is gone.
+// Destroys it once the program has found its queue empty `afterIdlePolls`
+// times, and with `childrenToo` the model's windows inside it, as the system
+// does; without, they hear nothing (as when the system has not yet told
+// them) and only IsWindow tells that it is gone. The desktop's root window
+// (GetDesktopWindow) is a foreign window the size of the virtual screen.
 void DestroyForeignWindowAfter(HWND foreign, int afterIdlePolls, bool childrenToo);
-// The desktop's root window, a foreign window the size of the virtual screen.
-HWND DesktopHandle();
 // The virtual screen: its rectangle (GetSystemMetrics SM_XVIRTUALSCREEN to
 // SM_CYVIRTUALSCREEN; 0, 0, 1024, 768 until set) and what it shows, rows from
 // the top, pixels 0x00RRGGBB. Until an image is set the screen gives none

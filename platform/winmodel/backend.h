@@ -1,10 +1,8 @@
 // What each Linux side defines for the Windows model, in screen pixels: what
-// a window does on its system, real or simulated, and the hooks through which
-// the test stand-in watches and steers the model. The build links one side.
+// a window does on its system, real or simulated. The build links one side.
 #pragma once
 
 #include <cstdint>
-#include <initializer_list>
 #include <string>
 
 #include "platform/winmodel/model.h"
@@ -50,15 +48,5 @@ void ShowSystemCursor(bool shown);
 // Runs a modal dialog (platform/winmodel/dialog.cpp) until it has ended;
 // only a side that links the dialog manager defines it (the test stand-in).
 void RunDialog(HWND dialog);
-
-// The test stand-in's hooks: its call log (a call's name, then its numbers,
-// or a message as in "DefWindowProcA 0x000F"), the calls it makes fail, the
-// polls of the queue it counts, and the open-file dialogs asked for, whether
-// they open or not.
-void Note(const char* call, std::initializer_list<long long> numbers = {}, bool message = false);
-enum class Fault { GlobalAlloc, HeapAlloc, Bitmap, RegisterClass, CreateWindow, BeginPaint };
-bool Fails(Fault fault);
-void Polled(bool found);
-void NoteOpenDialog(const OPENFILENAMEA& request);
 
 }  // namespace winmodel::backend

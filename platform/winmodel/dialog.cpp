@@ -174,14 +174,11 @@ void PressDialogButton(HWND dialog, int id) {
 
 namespace platform {
 
-using winmodel::backend::Note;
-
 // The dialog's window is made hidden, gets WM_INITDIALOG, and runs until its
 // procedure calls EndDialog; its result is EndDialog's, or -1 when the
 // dialog could not be made.
 INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTemplate, HWND owner,
                                 DLGPROC procedure, LPARAM initParam) {
-    Note("DialogBoxIndirectParamA");
     std::string caption;
     std::vector<winmodel::DialogItem> items;
     if (dialogTemplate == nullptr || (owner != nullptr && !IsWindow(owner)) ||
@@ -209,7 +206,6 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTem
 }
 
 BOOL EndDialog(HWND dialog, INT_PTR result) {
-    Note("EndDialog", {static_cast<long long>(result)});
     OpenDialog* open = Find(dialog);
     if (open == nullptr) {
         return FALSE;
@@ -220,7 +216,6 @@ BOOL EndDialog(HWND dialog, INT_PTR result) {
 }
 
 BOOL CheckRadioButton(HWND dialog, int firstButton, int lastButton, int checkButton) {
-    Note("CheckRadioButton", {firstButton, lastButton, checkButton});
     OpenDialog* open = Find(dialog);
     if (open == nullptr) {
         return FALSE;
@@ -234,13 +229,11 @@ BOOL CheckRadioButton(HWND dialog, int firstButton, int lastButton, int checkBut
 }
 
 UINT IsDlgButtonChecked(HWND dialog, int button) {
-    Note("IsDlgButtonChecked", {button});
     const winmodel::DialogItem* item = Item(dialog, button);
     return item != nullptr && item->checked ? BST_CHECKED : BST_UNCHECKED;
 }
 
 BOOL SetDlgItemTextA(HWND dialog, int item, LPCSTR text) {
-    Note("SetDlgItemTextA", {item});
     winmodel::DialogItem* found = Item(dialog, item);
     if (found == nullptr) {
         return FALSE;

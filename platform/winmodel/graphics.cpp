@@ -200,16 +200,12 @@ bool BrushColour(HBRUSH brush, COLORREF* colour) {
 
 namespace platform {
 
-using winmodel::backend::Note;
-
 HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, const void* bits,
                        const BITMAPINFO* colours, UINT usage) {
-    Note("CreateDIBitmap");
     DibLayout layout{};
     DibLayout source{};
     const bool initialise = (init & CBM_INIT) != 0;
-    if (winmodel::backend::Fails(winmodel::backend::Fault::Bitmap) || surface == nullptr || header == nullptr ||
-        usage != DIB_RGB_COLORS || !DescribeDib(*header, &layout) ||
+    if (surface == nullptr || header == nullptr || usage != DIB_RGB_COLORS || !DescribeDib(*header, &layout) ||
         (initialise && (colours == nullptr || bits == nullptr || !DescribeDib(colours->bmiHeader, &source)))) {
         return nullptr;
     }
@@ -229,7 +225,6 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
 }
 
 BOOL DeleteObject(HGDIOBJ object) {
-    Note("DeleteObject");
     // A bitmap selected into a memory context stays, as on Windows.
     if (liveBitmaps.count(object) != 0 && static_cast<HBITMAP>(object)->selections == 0) {
         liveBitmaps.erase(object);
@@ -249,7 +244,6 @@ BOOL DeleteObject(HGDIOBJ object) {
 
 int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int sourceX, int sourceY,
                       UINT startScan, UINT scanLines, const void* bits, const BITMAPINFO* info, UINT usage) {
-    Note("SetDIBitsToDevice");
     DibLayout layout{};
     if (!winmodel::IsLiveContext(surface) || info == nullptr || bits == nullptr || usage != DIB_RGB_COLORS ||
         !DescribeDib(info->bmiHeader, &layout) || startScan >= layout.rows) {
@@ -284,7 +278,6 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {
-    Note("CreateSolidBrush");
     auto* brush = new HBRUSH__{colour};
     liveBrushes.insert(brush);
     ++winmodel::Counts().brushes;

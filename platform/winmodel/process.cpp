@@ -59,17 +59,13 @@ void ClearResources() {
 
 namespace platform {
 
-using winmodel::backend::Note;
-
 void Sleep(DWORD milliseconds) {
-    Note("Sleep", {milliseconds});
     std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 // The value's length without its NUL when it fits `size`, otherwise the size
 // it needs with the NUL, as the real call; 0 when there is no such variable.
 DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
-    Note("GetEnvironmentVariableA");
     const char* value = name != nullptr ? std::getenv(name) : nullptr;
     if (value == nullptr) {
         return 0;
@@ -83,7 +79,6 @@ DWORD GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size) {
 }
 
 HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
-    Note("FindResourceA");
     if (name == nullptr || type == nullptr) {
         return nullptr;
     }
@@ -101,18 +96,15 @@ HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
 // A loaded resource is its bytes in place, as in a mapped program image:
 // nothing to give back.
 HGLOBAL LoadResource(HMODULE, HRSRC resource) {
-    Note("LoadResource");
     return Known(resource) != nullptr ? static_cast<HGLOBAL>(resource) : nullptr;
 }
 
 LPVOID LockResource(HGLOBAL loaded) {
-    Note("LockResource");
     HRSRC resource = Known(static_cast<HRSRC>(loaded));
     return resource != nullptr && !resource->bytes.empty() ? resource->bytes.data() : nullptr;
 }
 
 DWORD SizeofResource(HMODULE, HRSRC resource) {
-    Note("SizeofResource");
     return Known(resource) != nullptr ? static_cast<DWORD>(resource->bytes.size()) : 0;
 }
 

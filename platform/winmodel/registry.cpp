@@ -86,11 +86,8 @@ void ClearRegistry() {
 
 namespace platform {
 
-using winmodel::backend::Note;
-
 LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access, SECURITY_ATTRIBUTES*,
                      HKEY* result, DWORD* disposition) {
-    Note("RegCreateKeyExA");
     std::string path;
     if (result == nullptr || subKey == nullptr || !PathOf(key, subKey, &path)) {
         return result == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
@@ -107,7 +104,6 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
 }
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, HKEY* result) {
-    Note("RegOpenKeyExA");
     std::string path;
     if (result == nullptr) {
         return ERROR_INVALID_PARAMETER;
@@ -124,7 +120,6 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, HKEY* result) 
 // As the real call: the stored bytes as they are (a string may lack its NUL),
 // the size needed when `data` is null or too small.
 LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE* data, DWORD* size) {
-    Note("RegQueryValueExA");
     if (openKeys.count(key) == 0) {
         return ERROR_INVALID_HANDLE;
     }
@@ -153,7 +148,6 @@ LONG RegQueryValueExA(HKEY key, LPCSTR name, DWORD* reserved, DWORD* type, BYTE*
 }
 
 LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, DWORD size) {
-    Note("RegSetValueExA");
     if (openKeys.count(key) == 0) {
         return ERROR_INVALID_HANDLE;
     }
@@ -168,7 +162,6 @@ LONG RegSetValueExA(HKEY key, LPCSTR name, DWORD, DWORD type, const BYTE* data, 
 }
 
 LONG RegCloseKey(HKEY key) {
-    Note("RegCloseKey");
     if (openKeys.erase(key) == 0) {
         return ERROR_INVALID_HANDLE;
     }

@@ -68,10 +68,7 @@ bool SourcePixels(HDC source, int x, int y, int width, int height, std::vector<s
 
 namespace platform {
 
-using winmodel::backend::Note;
-
 HDC CreateCompatibleDC(HDC surface) {
-    Note("CreateCompatibleDC");
     if (surface != nullptr && !winmodel::IsLiveContext(surface) && !IsMemoryContext(surface)) {
         return nullptr;
     }
@@ -82,7 +79,6 @@ HDC CreateCompatibleDC(HDC surface) {
 }
 
 BOOL DeleteDC(HDC surface) {
-    Note("DeleteDC");
     if (!IsMemoryContext(surface)) {
         return FALSE;
     }
@@ -95,14 +91,13 @@ BOOL DeleteDC(HDC surface) {
 
 HBITMAP CreateDIBSection(HDC surface, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset) {
-    Note("CreateDIBSection");
     long long width = 0;
     long long height = 0;
     if (bits != nullptr) {
         *bits = nullptr;
     }
-    if (winmodel::backend::Fails(winmodel::backend::Fault::Bitmap) || usage != DIB_RGB_COLORS ||
-        section != nullptr || offset != 0 || bits == nullptr || !SectionShape(info, &width, &height) ||
+    if (usage != DIB_RGB_COLORS || section != nullptr || offset != 0 || bits == nullptr ||
+        !SectionShape(info, &width, &height) ||
         (surface != nullptr && !winmodel::IsLiveContext(surface) && !IsMemoryContext(surface))) {
         return nullptr;
     }
@@ -123,7 +118,6 @@ HBITMAP CreateDIBSection(HDC surface, const BITMAPINFO* info, UINT usage, void**
 
 // Only bitmaps go into memory contexts here; the previous one is returned.
 HGDIOBJ SelectObject(HDC surface, HGDIOBJ object) {
-    Note("SelectObject");
     auto* bitmap = static_cast<HBITMAP>(object);
     if (!IsMemoryContext(surface) || (bitmap != &stockBitmap && !winmodel::IsLiveBitmap(object))) {
         return nullptr;
@@ -139,7 +133,6 @@ HGDIOBJ SelectObject(HDC surface, HGDIOBJ object) {
 // or a window; the parts of the target outside its section are left out.
 BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sourceX, int sourceY,
             DWORD operation) {
-    Note("BitBlt", {x, y, width, height, sourceX, sourceY});
     if (!IsMemoryContext(target) || target->selected->sectionBits == nullptr || operation != SRCCOPY ||
         width <= 0 || height <= 0 || width > 65535 || height > 65535) {
         return FALSE;
@@ -166,19 +159,16 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sou
 }
 
 HWND FindWindowA(LPCSTR className, LPCSTR caption) {
-    Note("FindWindowA");
     return className != nullptr ? winmodel::FindLiveWindow(className, caption) : nullptr;
 }
 
 HWND GetDesktopWindow() {
-    Note("GetDesktopWindow");
     return winmodel::backend::DesktopWindow();
 }
 
 // The pointer shows while the count is zero or more; the system hears of it
 // only when that changes.
 int ShowCursor(BOOL show) {
-    Note("ShowCursor", {show});
     const bool before = cursorCount >= 0;
     cursorCount += show ? 1 : -1;
     if (before != (cursorCount >= 0)) {

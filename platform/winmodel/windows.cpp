@@ -15,8 +15,6 @@
 
 namespace {
 
-using winmodel::backend::Fault;
-
 struct WindowClass {
     WNDCLASSA record;  // lpszClassName points to `name`
     std::string name;
@@ -174,7 +172,6 @@ LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!IsLive(window)) {
         return 0;
     }
-    backend::Note("Message", {message}, true);
     return window->procedure(window, message, wParam, lParam);
 }
 
@@ -291,13 +288,10 @@ std::vector<std::string> FilterStrings(const char* list) {
 namespace platform {
 
 using winmodel::IsLive;
-using winmodel::backend::Note;
 using winmodel::Send;
 
 ATOM RegisterClassA(const WNDCLASSA* windowClass) {
-    Note("RegisterClassA");
-    if (winmodel::backend::Fails(Fault::RegisterClass) || windowClass == nullptr ||
-        windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr ||
+    if (windowClass == nullptr || windowClass->lpszClassName == nullptr || windowClass->lpfnWndProc == nullptr ||
         FindClassByName(windowClass->lpszClassName) != nullptr) {
         return 0;
     }
@@ -309,10 +303,8 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 
 HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID creationData) {
-    Note("CreateWindowExA");
     const WindowClass* windowClass = className != nullptr ? FindClassByName(className) : nullptr;
-    if (winmodel::backend::Fails(Fault::CreateWindow) || windowClass == nullptr ||
-        (parent != nullptr && !IsLive(parent) && !winmodel::IsForeign(parent))) {
+    if (windowClass == nullptr || (parent != nullptr && !IsLive(parent) && !winmodel::IsForeign(parent))) {
         return nullptr;
     }
     auto created = std::make_unique<HWND__>();
@@ -344,17 +336,14 @@ HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWOR
 }
 
 HCURSOR LoadCursorA(HINSTANCE instance, LPCSTR name) {
-    Note("LoadCursorA");
     return instance == nullptr && name == IDC_ARROW ? &arrowCursor : nullptr;
 }
 
 int GetSystemMetrics(int index) {
-    Note("GetSystemMetrics", {index});
     return winmodel::backend::ScreenMetric(index);
 }
 
 BOOL GetClientRect(HWND window, RECT* rect) {
-    Note("GetClientRect");
     int width = 0;
     int height = 0;
     if (rect != nullptr && winmodel::IsForeign(window) && winmodel::backend::ForeignWindowSize(window, &width, &height)) {
@@ -369,7 +358,6 @@ BOOL GetClientRect(HWND window, RECT* rect) {
 }
 
 BOOL GetWindowRect(HWND window, RECT* rect) {
-    Note("GetWindowRect");
     if (!IsLive(window) || rect == nullptr) {
         return FALSE;
     }
@@ -378,7 +366,6 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
 }
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
-    Note("MoveWindow", {x, y, width, height, repaint});
     const bool live = IsLive(window);
     if (live) {
         Place(window, x, y, width, height, repaint);
@@ -388,25 +375,20 @@ BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) 
 
 // The caption changes through WM_SETTEXT, which the default procedure keeps.
 BOOL SetWindowTextA(HWND window, LPCSTR text) {
-    Note("SetWindowTextA");
     return IsLive(window) && Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text)) != 0 ? TRUE : FALSE;
 }
 
 BOOL PeekMessageA(MSG* message, HWND window, UINT first, UINT last, UINT removal) {
-    Note("PeekMessageA");
     if (message == nullptr) {
         return FALSE;
     }
     winmodel::backend::PumpEvents(false);
-    const bool found = Take(message, window, first, last, (removal & PM_REMOVE) != 0);
-    winmodel::backend::Polled(found);
-    return found ? TRUE : FALSE;
+    return Take(message, window, first, last, (removal & PM_REMOVE) != 0) ? TRUE : FALSE;
 }
 
 // Waiting blocks for the system's events, then takes all that came; events
 // may give no message (a timer of the system's own), and then it waits again.
 BOOL WaitMessage() {
-    Note("WaitMessage");
     winmodel::backend::PumpEvents(false);
     // Until a posted message, the quit or a paint is there for PeekMessageA.
     while (state.queue.empty() && !state.quitPosted && WindowNeedingPaint(nullptr) == nullptr) {
@@ -417,17 +399,14 @@ BOOL WaitMessage() {
 
 // Keys give WM_KEYDOWN and WM_KEYUP only: the program takes no characters.
 BOOL TranslateMessage(const MSG*) {
-    Note("TranslateMessage");
     return FALSE;
 }
 
 LRESULT DispatchMessageA(const MSG* message) {
-    Note("DispatchMessageA");
     return message != nullptr ? Send(message->hwnd, message->message, message->wParam, message->lParam) : 0;
 }
 
 LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    Note("DefWindowProcA", {message}, true);
     if (!IsLive(window)) {
         return 0;
     }
@@ -474,7 +453,6 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
 BOOL IsWindow(HWND window) { return IsLive(window) || winmodel::IsForeign(window) ? TRUE : FALSE; }
 
 BOOL DestroyWindow(HWND window) {
-    Note("DestroyWindow");
     if (!IsLive(window) || window->destroying) {
         return FALSE;
     }
@@ -496,13 +474,11 @@ BOOL DestroyWindow(HWND window) {
 }
 
 void PostQuitMessage(int exitCode) {
-    Note("PostQuitMessage", {exitCode});
     winmodel::PostQuit(exitCode);
 }
 
 HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
-    Note("BeginPaint");
-    if (winmodel::backend::Fails(Fault::BeginPaint) || !IsLive(window) || paint == nullptr) {
+    if (!IsLive(window) || paint == nullptr) {
         return nullptr;
     }
     HDC context = NewContext(window, true);
@@ -518,7 +494,6 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 }
 
 BOOL ValidateRect(HWND window, const RECT*) {
-    Note("ValidateRect");
     if (IsLive(window)) {
         Validate(window);
     }
@@ -526,7 +501,6 @@ BOOL ValidateRect(HWND window, const RECT*) {
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
-    Note("EndPaint");
     if (paint == nullptr || !winmodel::IsLiveContext(paint->hdc) || !paint->hdc->paint ||
         paint->hdc->window != window) {
         return FALSE;
@@ -539,12 +513,10 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
 }
 
 HDC GetDC(HWND window) {
-    Note("GetDC");
     return window == nullptr || IsLive(window) ? NewContext(window, false) : nullptr;
 }
 
 int ReleaseDC(HWND window, HDC surface) {
-    Note("ReleaseDC");
     if (!winmodel::IsLiveContext(surface) || surface->paint || surface->window != window) {
         return 0;
     }
@@ -553,11 +525,9 @@ int ReleaseDC(HWND window, HDC surface) {
 }
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
-    Note("GetOpenFileNameA");
     if (request == nullptr) {
         return FALSE;
     }
-    winmodel::backend::NoteOpenDialog(*request);
     // A record of another size than the 32-bit one without and with the later
     // members, or an owner that is gone: the dialog does not open.
     if ((request->lStructSize != OPENFILENAME_SIZE_VERSION_400A && request->lStructSize != kOpenFileNameFullSize) ||
@@ -584,7 +554,6 @@ BOOL GetOpenFileNameA(OPENFILENAMEA* request) {
 }
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-    Note("MessageBoxA");
     if (owner != nullptr && !IsLive(owner)) {
         return 0;
     }

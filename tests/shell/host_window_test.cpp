@@ -453,4 +453,87 @@ TEST_F(HostWindowTest, DrawsThatWaitAreWrittenBeforeTheyAreReadOrTheirBlockGoes)
     winmodel::drawingWaits = false;
 }
 
+// Every platform call, made by the program or by one part of the model to
+// another, reaches the recorder the host programs are linked with: each
+// leaves its name in the log, whatever the call then does.
+TEST_F(HostWindowTest, EveryCallIsLoggedByName) {
+    host::RecordCalls(true);
+    platform::OpenFile(nullptr, OF_READ);
+    platform::_lread(HFILE_ERROR, nullptr, 0);
+    platform::_llseek(HFILE_ERROR, 0, FILE_BEGIN);
+    platform::_lclose(HFILE_ERROR);
+    HGLOBAL block = platform::GlobalAlloc(GMEM_MOVEABLE, 1);
+    platform::GlobalLock(block);
+    platform::GlobalUnlock(block);
+    platform::GlobalFree(block);
+    platform::free(platform::malloc(1));
+    platform::CreateDIBitmap(nullptr, nullptr, 0, nullptr, nullptr, DIB_RGB_COLORS);
+    platform::DeleteObject(platform::CreateSolidBrush(0));
+    platform::SetDIBitsToDevice(nullptr, 0, 0, 0, 0, 0, 0, 0, 0, nullptr, nullptr, DIB_RGB_COLORS);
+    WNDCLASSA none{};
+    platform::RegisterClassA(&none);
+    const HWND window = Create(WS_POPUP);  // WM_CREATE reaches the procedure, which passes it on
+    platform::LoadCursorA(nullptr, IDC_ARROW);
+    platform::GetSystemMetrics(SM_CXFULLSCREEN);
+    RECT rect;
+    platform::GetClientRect(window, &rect);
+    platform::GetWindowRect(window, &rect);
+    platform::MoveWindow(window, 1, 2, 3, 4, FALSE);  // WM_SIZE, likewise
+    platform::SetWindowTextA(window, "x");  // WM_SETTEXT, likewise
+    MSG message{};
+    platform::PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE);
+    platform::TranslateMessage(&message);
+    platform::DispatchMessageA(nullptr);
+    PAINTSTRUCT paint;
+    platform::EndPaint(window, &paint);
+    platform::ValidateRect(window, nullptr);
+    platform::BeginPaint(window, &paint);
+    platform::EndPaint(window, &paint);
+    platform::ReleaseDC(window, platform::GetDC(window));
+    platform::DestroyWindow(window);  // WM_DESTROY posts the quit, then is passed on
+    platform::WaitMessage();
+    platform::GetOpenFileNameA(nullptr);
+    platform::MessageBoxA(nullptr, "", "", MB_OK);
+    HDC memory = platform::CreateCompatibleDC(nullptr);
+    void* bits = nullptr;
+    platform::SelectObject(memory, platform::CreateDIBSection(memory, nullptr, DIB_RGB_COLORS, &bits, nullptr, 0));
+    platform::BitBlt(memory, 5, 6, 7, 8, nullptr, 9, 10, SRCCOPY);
+    platform::DeleteDC(memory);
+    platform::FindWindowA("probe", nullptr);
+    platform::GetDesktopWindow();
+    platform::ShowCursor(TRUE);
+    platform::Sleep(0);
+    platform::GetEnvironmentVariableA("HOME", nullptr, 0);
+    platform::SizeofResource(nullptr, platform::FindResourceA(nullptr, "ANY", RT_RCDATA));
+    platform::LockResource(platform::LoadResource(nullptr, nullptr));
+    HKEY key = nullptr;
+    platform::RegCreateKeyExA(nullptr, nullptr, 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    platform::RegOpenKeyExA(nullptr, nullptr, 0, 0, &key);
+    platform::RegQueryValueExA(nullptr, "", nullptr, nullptr, nullptr, nullptr);
+    platform::RegSetValueExA(nullptr, "", 0, 0, nullptr, 0);
+    platform::RegCloseKey(nullptr);
+    platform::DialogBoxIndirectParamA(nullptr, nullptr, nullptr, nullptr, 0);
+    platform::EndDialog(nullptr, 3);
+    platform::CheckRadioButton(nullptr, 1, 2, 1);
+    platform::IsDlgButtonChecked(nullptr, 4);
+    platform::SetDlgItemTextA(nullptr, 5, "");
+    platform::PostQuitMessage(0);
+    EXPECT_EQ(host::CallLog(),
+              (std::vector<std::string>{
+                  "OpenFile", "_lread 0", "_llseek 0", "_lclose", "GlobalAlloc 1", "GlobalLock", "GlobalUnlock",
+                  "GlobalFree", "malloc 1", "free", "CreateDIBitmap", "CreateSolidBrush", "DeleteObject",
+                  "SetDIBitsToDevice", "RegisterClassA", "CreateWindowExA", "Message 0x0001", "DefWindowProcA 0x0001",
+                  "LoadCursorA", "GetSystemMetrics 16", "GetClientRect", "GetWindowRect", "MoveWindow 1 2 3 4 0",
+                  "Message 0x0005", "DefWindowProcA 0x0005", "SetWindowTextA", "Message 0x000C",
+                  "DefWindowProcA 0x000C", "PeekMessageA", "TranslateMessage", "DispatchMessageA", "EndPaint",
+                  "ValidateRect", "BeginPaint", "EndPaint", "GetDC", "ReleaseDC", "DestroyWindow", "Message 0x0002",
+                  "PostQuitMessage 7", "DefWindowProcA 0x0002", "WaitMessage", "GetOpenFileNameA", "MessageBoxA",
+                  "CreateCompatibleDC", "CreateDIBSection", "SelectObject", "BitBlt 5 6 7 8 9 10", "DeleteDC",
+                  "FindWindowA", "GetDesktopWindow", "ShowCursor 1", "Sleep 0", "GetEnvironmentVariableA",
+                  "FindResourceA", "SizeofResource", "LoadResource", "LockResource", "RegCreateKeyExA",
+                  "RegOpenKeyExA", "RegQueryValueExA", "RegSetValueExA", "RegCloseKey", "DialogBoxIndirectParamA",
+                  "EndDialog 3", "CheckRadioButton 1 2 1", "IsDlgButtonChecked 4", "SetDlgItemTextA 5",
+                  "PostQuitMessage 0"}));
+}
+
 }  // namespace
