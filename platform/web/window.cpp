@@ -22,10 +22,6 @@
 #include <string>
 #include <vector>
 
-#ifdef __wasm_simd128__
-#include <wasm_simd128.h>
-#endif
-
 #include "platform/web/web_page.h"
 #include "platform/winmodel/backend.h"
 
@@ -64,25 +60,6 @@ bool modalEnded = false;  // the picker or the message box has been answered
 int FrameWidth() { return 2 * web_border_width(); }
 int FrameHeight() { return web_caption_height() + web_border_width(); }
 
-// The model's pixels, 0x00RRGGBB words (bytes blue, green, red, 0), as the
-// canvas's RGBA bytes with an opaque alpha.
-void ToCanvas(const std::uint32_t* from, std::uint32_t* to, std::size_t count) {
-    std::size_t i = 0;
-#ifdef __wasm_simd128__
-    const v128_t opaque = wasm_i32x4_splat(static_cast<int>(kOpaque));
-    for (; i + 4 <= count; i += 4) {
-        const v128_t four = wasm_v128_load(from + i);
-        wasm_v128_store(to + i, wasm_v128_or(wasm_i8x16_shuffle(four, four, 2, 1, 0, 3, 6, 5, 4, 7, 10, 9, 8, 11, 14,
-                                                                13, 12, 15),
-                                             opaque));
-    }
-#endif
-    for (; i < count; ++i) {
-        const std::uint32_t pixel = from[i];
-        to[i] = kOpaque | (pixel & 0xFF) << 16 | (pixel & 0xFF00) | ((pixel >> 16) & 0xFF);
-    }
-}
-
 // Puts every changed window's pixels into its canvas.
 void ShowChanged() {
     for (HWND window : shownWindows) {
@@ -95,8 +72,11 @@ void ShowChanged() {
         // byte order; the window's own pixels are written only if the
         // program reads or partly redraws them.
         if (!winmodel::CopyWaitingDraw(window, side.canvas.data(), kOpaque, true)) {
+            // Otherwise the window's pixels, each 4 bytes blue, green, red
+            // first, as a frame drawn in other ways (a fill, a paint) has them.
             winmodel::SettlePixels(window);
-            ToCanvas(window->pixels.data(), side.canvas.data(), window->pixels.size());
+            winmodel::RowToWindow(reinterpret_cast<const unsigned char*>(window->pixels.data()), 4,
+                                  side.canvas.data(), static_cast<long long>(window->pixels.size()), kOpaque, true);
         }
         web_put_pixels(reinterpret_cast<std::uintptr_t>(window), side.canvas.data(), window->pixelWidth,
                        window->pixelHeight, side.drawn);
