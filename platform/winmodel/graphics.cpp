@@ -179,6 +179,21 @@ bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool
     return true;
 }
 
+bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes) {
+    const WaitingDraw& draw = window->pixels.waiting;
+    DibLayout layout{};
+    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout) || layout.pixelBytes != 3 || !layout.bottomUp ||
+        draw.x != 0 || draw.y != 0 || draw.sourceX != 0 || draw.sourceY != 0 || draw.startScan != 0 ||
+        draw.scanLines < layout.rows || draw.width != layout.width || draw.height != layout.rows ||
+        layout.width != window->pixelWidth || layout.width != window->clientWidth ||
+        layout.rows != window->pixelHeight || layout.rows != window->clientHeight) {
+        return false;
+    }
+    *rows = static_cast<const unsigned char*>(draw.bits);
+    *rowBytes = layout.rowBytes;
+    return true;
+}
+
 void WriteWaitingDraw(HWND window) {
     CopyWaitingDraw(window, window->pixels.data(), window->pixels.drawnTop, false);
     window->pixels.waiting.bits = nullptr;

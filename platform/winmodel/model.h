@@ -161,6 +161,10 @@ void WriteWaitingDraw(HWND window);
 // Writes a window's waiting draw into `target` instead, memory of its
 // pixels' size, as RowToWindow writes; false when none waits. It still waits.
 bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst);
+// The rows of a window's waiting draw when they are its pixels as they
+// stand, the bottom row first: a bottom-up 24-bit DIB of the window's size
+// drawn whole at its corner. `rowBytes` apart; false otherwise.
+bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes);
 // Before the pixels are written (`whole`: every one of them) or read: the
 // side's wait, then the newer pixels copied over and a waiting draw written,
 // unless all are rewritten.

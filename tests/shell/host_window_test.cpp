@@ -453,6 +453,43 @@ TEST_F(HostWindowTest, DrawsThatWaitAreWrittenBeforeTheyAreReadOrTheirBlockGoes)
     winmodel::drawingWaits = false;
 }
 
+// A waiting draw's rows go to the page as they are only when they are the
+// window's pixels row for row: a bottom-up 24-bit DIB of the client area's
+// size, drawn whole at its corner.
+TEST_F(HostWindowTest, WaitingRowsAreOnlyThoseThatAreTheWindowsPixels) {
+    winmodel::drawingWaits = true;
+    const HWND window = Create(WS_OVERLAPPEDWINDOW, 2 + host::kFrameWidth, 2 + host::kFrameHeight);
+    HGLOBAL block = platform::GlobalAlloc(GMEM_MOVEABLE, 64);
+    const void* bits = platform::GlobalLock(block);
+    HDC context = platform::GetDC(window);
+    struct Case {
+        LONG dibWidth, dibHeight;
+        WORD bitCount;
+        int x, sourceX;
+        bool rows;
+    };
+    const Case cases[] = {
+        {2, 2, 24, 0, 0, true},   {2, -2, 24, 0, 0, false},  // top-down
+        {2, 2, 32, 0, 0, false},  {3, 2, 24, 0, 0, false},   // wider than the window, clipped
+        {3, 2, 24, 0, 1, false},  {3, 2, 24, -1, 0, false},  // the window's columns from further in
+    };
+    for (const Case& c : cases) {
+        BITMAPINFO info{};
+        info.bmiHeader = BITMAPINFOHEADER{40, c.dibWidth, c.dibHeight, 1, c.bitCount, BI_RGB, 0, 0, 0, 0, 0};
+        platform::SetDIBitsToDevice(context, c.x, 0, static_cast<DWORD>(c.dibWidth - c.sourceX), 2, c.sourceX, 0, 0,
+                                    2, bits, &info, DIB_RGB_COLORS);
+        const unsigned char* rows = nullptr;
+        long long rowBytes = 0;
+        EXPECT_EQ(winmodel::WaitingRows(window, &rows, &rowBytes), c.rows) << c.dibWidth << " " << c.dibHeight;
+        EXPECT_EQ(rows, c.rows ? bits : nullptr);
+        EXPECT_EQ(rowBytes, c.rows ? 8 : 0);
+    }
+    platform::ReleaseDC(window, context);
+    platform::DestroyWindow(window);
+    platform::GlobalFree(block);
+    winmodel::drawingWaits = false;
+}
+
 // Every platform call, made by the program or by one part of the model to
 // another, reaches the recorder the host programs are linked with: each
 // leaves its name in the log, whatever the call then does.
