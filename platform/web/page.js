@@ -4,7 +4,7 @@
 // takes the queue when it polls (web_next_event).
 mergeInto(LibraryManager.library, {
   $Page: {
-    windows: {},          // by handle: {root, title, canvas, context, image}
+    windows: {},          // by handle: {root, title, canvas, context, image, size, spare, busy}
     events: [],           // [kind, window, x, y]
     frameInterval: 1000 / 30,  // until two frames tell the display's rate
     lastFrame: 0,
@@ -13,6 +13,101 @@ mergeInto(LibraryManager.library, {
     // The page's frame counter, which the page benchmark reads: frames the
     // program drew, the canvas showed, and the browser offered.
     frames: {drawn: 0, shown: 0, offered: 0},
+
+    // The painter: a worker that holds the canvases (as offscreen ones) and
+    // puts the frames it is sent into them, turning 24-bit rows into canvas
+    // pixels itself, so that a frame costs the page's own thread, where the
+    // program runs, one copy. Null where the browser cannot hand a canvas to
+    // a worker: the canvases are then drawn here.
+    painter: undefined,
+    startPainter: function() {
+      if (Page.painter !== undefined) return Page.painter;
+      Page.painter = null;
+      try {
+        if (typeof OffscreenCanvas !== 'function' ||
+            typeof HTMLCanvasElement.prototype.transferControlToOffscreen !== 'function') return null;
+        const source = '(' + Page.paint.toString() + ')()';
+        Page.painter = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
+        Page.painter.onmessage = (event) => Page.painted(event.data);
+      } catch (error) {
+        Page.painter = null;
+      }
+      return Page.painter;
+    },
+    // The painter's own code, run in the worker. Messages, by window:
+    // {canvas} to hold; {width, height} to size (which clears it); {gone};
+    // {buffer, width, height, rowBytes}: a frame, RGBA pixels (rowBytes 0) or
+    // 24-bit rows, the bottom one first. Each frame's buffer goes back once
+    // the frame is in the canvas.
+    paint: function() {
+      const canvases = {};
+      onmessage = (event) => {
+        const message = event.data;
+        if (message.canvas) {
+          canvases[message.handle] = {canvas: message.canvas, image: null,
+                                      context: message.canvas.getContext('2d', {alpha: false})};
+          return;
+        }
+        const held = canvases[message.handle];
+        try {
+          if (message.gone) {
+            delete canvases[message.handle];
+          } else if (held && message.buffer === undefined) {
+            held.canvas.width = message.width;
+            held.canvas.height = message.height;
+          } else if (held && message.width > 0 && message.height > 0) {
+            const width = message.width;
+            const height = message.height;
+            let image;
+            if (message.rowBytes === 0) {
+              image = new ImageData(new Uint8ClampedArray(message.buffer), width, height);
+            } else {
+              if (held.image === null || held.image.width !== width || held.image.height !== height) {
+                held.image = new ImageData(width, height);
+              }
+              image = held.image;
+              const rows = new Uint8Array(message.buffer);
+              const pixels = new Uint32Array(image.data.buffer);
+              for (let y = 0; y < height; ++y) {
+                let from = (height - 1 - y) * message.rowBytes;
+                for (let at = y * width, end = at + width; at < end; ++at, from += 3) {
+                  pixels[at] = 0xFF000000 | rows[from] << 16 | rows[from + 1] << 8 | rows[from + 2];
+                }
+              }
+            }
+            held.context.putImageData(image, 0, 0);
+          }
+        } finally {
+          if (message.buffer !== undefined) postMessage({handle: message.handle, buffer: message.buffer},
+                                                        [message.buffer]);
+        }
+      };
+    },
+    // A frame's buffer back from the painter: the frame is in its canvas.
+    painted: function(message) {
+      Page.frames.shown++;
+      const shown = Page.windows[message.handle];
+      if (!shown) return;
+      shown.busy--;
+      if (message.buffer.byteLength === shown.size) shown.spare.push(message.buffer);
+    },
+    // Sends a window's frame of `size` bytes from the program's memory to the
+    // painter, in a buffer of its own; false while two frames are still on
+    // their way, which is as far as the painter may fall behind.
+    sendFrame: function(shown, handle, from, size, width, height, rowBytes, drawn) {
+      if (shown.size !== size) {
+        shown.size = size;
+        shown.spare = [];
+      }
+      if (shown.spare.length === 0 && shown.busy >= 2) return false;
+      const buffer = shown.spare.length > 0 ? shown.spare.pop() : new ArrayBuffer(size);
+      new Uint8Array(buffer).set(HEAPU8.subarray(from, from + size));
+      Page.painter.postMessage({handle, buffer, width, height, rowBytes}, [buffer]);
+      shown.busy++;
+      Page.frames.drawn += drawn;
+      Module['frames'] = Page.frames;
+      return true;
+    },
 
     desktop: function() {
       return document.getElementById('mottler-desktop');
@@ -182,7 +277,14 @@ mergeInto(LibraryManager.library, {
     });
     canvas.addEventListener('contextmenu', (event) => event.preventDefault());
     Page.desktop().appendChild(root);
-    Page.windows[handle] = {root, title, canvas, context: canvas.getContext('2d', { alpha: false }), image: null};
+    const shown = {root, title, canvas, context: null, image: null, size: 0, spare: [], busy: 0};
+    if (Page.startPainter()) {
+      const offscreen = canvas.transferControlToOffscreen();
+      Page.painter.postMessage({handle, canvas: offscreen}, [offscreen]);
+    } else {
+      shown.context = canvas.getContext('2d', { alpha: false });
+    }
+    Page.windows[handle] = shown;
   },
 
   web_show_window__deps: ['$Page'],
@@ -200,11 +302,15 @@ mergeInto(LibraryManager.library, {
     shown.root.style.top = Page.css(y);
     shown.root.style.borderWidth = '0 ' + Page.css(Page.borderWidth()) + ' ' + Page.css(Page.borderWidth());
     shown.root.querySelector('.mottler-caption').style.height = Page.css(Page.captionHeight());
-    if (shown.canvas.width !== width || shown.canvas.height !== height) {
+    if (shown.context === null && (shown.width !== width || shown.height !== height)) {
+      Page.painter.postMessage({handle, width, height});
+    } else if (shown.context !== null && (shown.canvas.width !== width || shown.canvas.height !== height)) {
       shown.canvas.width = width;
       shown.canvas.height = height;
       shown.image = null;
     }
+    shown.width = width;
+    shown.height = height;
     shown.canvas.style.width = Page.css(width);
     shown.canvas.style.height = Page.css(height);
   },
@@ -221,18 +327,20 @@ mergeInto(LibraryManager.library, {
   web_destroy_window__deps: ['$Page'],
   web_destroy_window: function(handle) {
     Page.windows[handle].root.remove();
+    if (Page.windows[handle].context === null) Page.painter.postMessage({handle, gone: true});
     delete Page.windows[handle];
   },
 
-  // The ImageData is a view of the program's memory, kept until the canvas
-  // changes size or the memory grows (which moves its buffer).
+  // Drawn here, the ImageData is a view of the program's memory, kept until
+  // the canvas changes size or the memory grows (which moves its buffer).
   web_put_pixels__deps: ['$Page'],
   web_put_pixels: function(handle, pixels, width, height, drawn) {
     const shown = Page.windows[handle];
+    if (shown.context === null) return Page.sendFrame(shown, handle, pixels, width * height * 4, width, height, 0, drawn) ? 1 : 0;
     Page.frames.drawn += drawn;
     Page.frames.shown++;
     Module['frames'] = Page.frames;
-    if (width === 0 || height === 0) return;
+    if (width === 0 || height === 0) return 1;
     let image = shown.image;
     if (image === null || image.data.buffer !== HEAPU8.buffer || image.data.byteOffset !== pixels ||
         image.width !== width || image.height !== height) {
@@ -240,6 +348,14 @@ mergeInto(LibraryManager.library, {
       shown.image = image;
     }
     shown.context.putImageData(image, 0, 0);
+    return 1;
+  },
+
+  web_put_rows__deps: ['$Page'],
+  web_put_rows: function(handle, rows, width, height, rowBytes, drawn) {
+    const shown = Page.windows[handle];
+    if (shown.context !== null) return -1;
+    return Page.sendFrame(shown, handle, rows, rowBytes * height, width, height, rowBytes, drawn) ? 1 : 0;
   },
 
   // The chosen file is read into the program's file system, in a folder of

@@ -42,8 +42,12 @@ void web_place_window(std::uint32_t window, int x, int y, int clientWidth, int c
 void web_set_caption(std::uint32_t window, const char* caption);
 void web_destroy_window(std::uint32_t window);
 // Puts `width` x `height` RGBA pixels, rows from the top, into the canvas:
-// the last of the `drawn` frames drawn since the canvas last took them.
-void web_put_pixels(std::uint32_t window, const void* pixels, int width, int height, int drawn);
+// the last of the `drawn` frames drawn since the canvas last took them. 0
+// when the canvas cannot take a frame yet (the last ones are still going in).
+int web_put_pixels(std::uint32_t window, const void* pixels, int width, int height, int drawn);
+// The same from 24-bit rows, blue, green, red, `rowBytes` apart and the
+// bottom row first; -1 when the page can put only RGBA pixels.
+int web_put_rows(std::uint32_t window, const void* rows, int width, int height, int rowBytes, int drawn);
 
 // The file picker, opened from the click being answered; once it has ended
 // (WEB_MODAL_ENDED), the chosen file's path in the program's file system, for

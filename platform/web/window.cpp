@@ -67,20 +67,35 @@ void ShowChanged() {
         if (side.drawn == 0 || window->pixels.size() == 0) {
             continue;
         }
-        side.canvas.resize(window->pixels.size());
-        // The last generation drawn goes straight into the canvas, in its
-        // byte order; the window's own pixels are written only if the
-        // program reads or partly redraws them.
-        if (!winmodel::CopyWaitingDraw(window, side.canvas.data(), kOpaque, true)) {
-            // Otherwise the window's pixels, each 4 bytes blue, green, red
+        const auto handle = reinterpret_cast<std::uintptr_t>(window);
+        // The last generation drawn goes to the page as the rows it was drawn
+        // from, when the page's painter turns them into canvas pixels itself;
+        // the window's own pixels are written only if the program reads or
+        // partly redraws them.
+        const unsigned char* rows = nullptr;
+        long long rowBytes = 0;
+        int put = winmodel::WaitingRows(window, &rows, &rowBytes)
+                      ? web_put_rows(handle, rows, window->pixelWidth, window->pixelHeight,
+                                     static_cast<int>(rowBytes), side.drawn)
+                      : -1;
+        if (put < 0) {
+            // Otherwise as the canvas's RGBA bytes: the waiting draw straight
+            // into them, or the window's pixels, each 4 bytes blue, green, red
             // first, as a frame drawn in other ways (a fill, a paint) has them.
-            winmodel::SettlePixels(window);
-            winmodel::RowToWindow(reinterpret_cast<const unsigned char*>(window->pixels.data()), 4,
-                                  side.canvas.data(), static_cast<long long>(window->pixels.size()), kOpaque, true);
+            side.canvas.resize(window->pixels.size());
+            if (!winmodel::CopyWaitingDraw(window, side.canvas.data(), kOpaque, true)) {
+                winmodel::SettlePixels(window);
+                winmodel::RowToWindow(reinterpret_cast<const unsigned char*>(window->pixels.data()), 4,
+                                      side.canvas.data(), static_cast<long long>(window->pixels.size()), kOpaque,
+                                      true);
+            }
+            put = web_put_pixels(handle, side.canvas.data(), window->pixelWidth, window->pixelHeight, side.drawn);
         }
-        web_put_pixels(reinterpret_cast<std::uintptr_t>(window), side.canvas.data(), window->pixelWidth,
-                       window->pixelHeight, side.drawn);
-        side.drawn = 0;
+        // A frame the canvas could not take yet is offered again at the
+        // next yield, with whatever was drawn meanwhile.
+        if (put > 0) {
+            side.drawn = 0;
+        }
     }
 }
 

@@ -56,7 +56,9 @@ const commands = {
   // The ratio is the browser's own, as on a HiDPI screen: the page is laid
   // out in device pixels. (Playwright's emulated ratio scales a page laid
   // out in CSS pixels, which snaps a half CSS pixel to a whole one.)
-  async launch({ url, deviceScaleFactor, viewport, files }) {
+  // Without `painter`, the page is opened as a browser that cannot hand a
+  // canvas to a worker shows it.
+  async launch({ url, deviceScaleFactor, viewport, files, painter }) {
     ratio = deviceScaleFactor;
     browser = await chromium.launch({
       executablePath: '/usr/bin/chromium',
@@ -66,6 +68,7 @@ const commands = {
     });
     page = await browser.newPage({ viewport: null });
     if (files !== null) await page.addInitScript(replaceWorkingFolder, files);
+    if (!painter) await page.addInitScript(() => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; });
     cdp = await page.context().newCDPSession(page);
     await cdp.send('Performance.enable');
     await page.goto(url);

@@ -72,12 +72,13 @@ class PageSession(Session):
         self.ratio = ratio
         return 1
 
-    def start_program(self, cwd=None, args=(), bundled=False):
+    def start_program(self, cwd=None, args=(), bundled=False, painter=True):
         """Opens the page with the working folder's files in the program's
-        own (with `bundled`, the picture the page carries instead)."""
+        own (with `bundled`, the picture the page carries instead); without
+        `painter`, in a browser whose canvases the page draws itself."""
         files = None if bundled else {name: self.encoded(name) for name in os.listdir(self.work)}
         self.driver('launch', url='file://' + os.path.abspath(self.page),
-                    deviceScaleFactor=self.ratio, viewport=VIEWPORT, files=files)
+                    deviceScaleFactor=self.ratio, viewport=VIEWPORT, files=files, painter=painter)
         self.started = True
 
     def typed(self, path):

@@ -312,16 +312,23 @@ def installed_from_any_folder(session):
 installed_from_any_folder.native_only = True
 
 
-def bundled_picture(session):
+def bundled_picture(session, painter=True):
     """The page opens the picture it carries: fitted to its 512 x 384,
     captioned, its outer ring the file's, dissolving."""
     rows = pictures.read_bmp(os.path.join(ROOT, 'assets', 'mottle.bmp'))
-    session.start_program(bundled=True)
+    session.start_program(bundled=True, painter=painter)
     window = session.wait_main_window('mottle.bmp')
     expect_showing(session, window, rows, 'bundled')
 
 
+def bundled_picture_drawn_by_the_page(session):
+    """The same where the browser cannot hand a canvas to a worker, and the
+    page draws its canvas itself."""
+    bundled_picture(session, painter=False)
+
+
 bundled_picture.page_only = True
+bundled_picture_drawn_by_the_page.page_only = True
 
 # The page runs these too, its own way of picking files and scaling apart.
 for shared in (default_picture, missing_default, click_open_24bit, click_refused_8bit,
@@ -330,7 +337,8 @@ for shared in (default_picture, missing_default, click_open_24bit, click_refused
 
 SCENARIOS = [default_picture, missing_default, click_open_24bit, click_refused_8bit,
              click_cancel_reloads, long_path, unicode_name, default_from_deep_folder,
-             inert_inputs, scaled_display, installed_from_any_folder, bundled_picture]
+             inert_inputs, scaled_display, installed_from_any_folder, bundled_picture,
+             bundled_picture_drawn_by_the_page]
 
 
 # --- under Wayland -----------------------------------------------------------
