@@ -7,8 +7,10 @@
 //   Asyncify) only when the browser can show a new frame: between two
 //   animation frames the program runs its loop, stepping and drawing as many
 //   generations as fit, and the last one drawn is what the frame shows.
-// - Presenting. Drawing marks the window's pixels as new; they go into the
-//   canvas once, at the next yield, not at every generation.
+// - Presenting. Drawing marks the window's pixels as new; they go to the
+//   canvas once, at the next yield, not at every generation: to the page's
+//   painter (page.js), a worker that holds the canvas, as the rows the
+//   program drew from, or as RGBA bytes where the browser has no painter.
 // - Input. The page's handlers only queue what happened (page.js); the queue
 //   becomes messages here, when the program polls.
 // - Places. The screen is the page's viewport in device pixels; a window
