@@ -44,7 +44,7 @@ using winmodel::Post;
 // whenever a frame was missed (the browser's part did not fit), then creeps
 // back, so that it fits the machine, the display's rate and the picture's
 // size without missing frames.
-constexpr double kMostShare = 0.95;
+constexpr double kMostShare = 0.97;
 constexpr double kLeastShare = 0.5;
 constexpr std::uint32_t kOpaque = 0xFF000000U;  // a canvas pixel's alpha byte
 
