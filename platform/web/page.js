@@ -3,6 +3,7 @@
 // animation frames the program yields to. Handlers only queue; the program
 // takes the queue when it polls (web_next_event).
 mergeInto(LibraryManager.library, {
+  $Page__postset: 'addOnPreRun(Page.startPainter);',
   $Page: {
     windows: {},          // by handle: {root, title, canvas, context, image, size, spare, busy}
     events: [],           // [kind, window, x, y]
@@ -18,21 +19,40 @@ mergeInto(LibraryManager.library, {
     // puts the frames it is sent into them, turning 24-bit rows into canvas
     // pixels itself, so that a frame costs the page's own thread, where the
     // program runs, one copy. Null where the browser cannot hand a canvas to
-    // a worker: the canvases are then drawn here.
-    painter: undefined,
+    // a worker, or would not start one (a server's stricter content security
+    // policy, say): the canvases are then drawn here. The program starts
+    // once the painter has said it runs, or has failed to, so that no canvas
+    // goes to a worker that never draws.
+    painter: null,
     startPainter: function() {
-      if (Page.painter !== undefined) return Page.painter;
-      Page.painter = null;
+      if (typeof OffscreenCanvas !== 'function' || typeof Worker !== 'function' ||
+          typeof HTMLCanvasElement.prototype.transferControlToOffscreen !== 'function') return;
+      let worker;
       try {
-        if (typeof OffscreenCanvas !== 'function' ||
-            typeof HTMLCanvasElement.prototype.transferControlToOffscreen !== 'function') return null;
         const source = '(' + Page.paint.toString() + ')()';
-        Page.painter = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
-        Page.painter.onmessage = (event) => Page.painted(event.data);
+        worker = new Worker(URL.createObjectURL(new Blob([source], {type: 'text/javascript'})));
       } catch (error) {
-        Page.painter = null;
+        return;
       }
-      return Page.painter;
+      addRunDependency('painter');
+      let settled = false;
+      const settle = (running) => {
+        if (settled) return;
+        settled = true;
+        clearTimeout(late);
+        worker.onerror = null;
+        if (running) {
+          Page.painter = worker;
+          worker.onmessage = (event) => Page.painted(event.data);
+        } else {
+          worker.onmessage = null;
+          worker.terminate();
+        }
+        removeRunDependency('painter');
+      };
+      const late = setTimeout(() => settle(false), 5000);
+      worker.onmessage = () => settle(true);
+      worker.onerror = () => settle(false);
     },
     // The painter's own code, run in the worker. Messages, by window:
     // {canvas} to hold; {width, height} to size (which clears it); {gone};
@@ -41,6 +61,7 @@ mergeInto(LibraryManager.library, {
     // the frame is in the canvas.
     paint: function() {
       const canvases = {};
+      postMessage('running');
       onmessage = (event) => {
         const message = event.data;
         if (message.canvas) {
@@ -278,7 +299,7 @@ mergeInto(LibraryManager.library, {
     canvas.addEventListener('contextmenu', (event) => event.preventDefault());
     Page.desktop().appendChild(root);
     const shown = {root, title, canvas, context: null, image: null, size: 0, spare: [], busy: 0};
-    if (Page.startPainter()) {
+    if (Page.painter !== null) {
       const offscreen = canvas.transferControlToOffscreen();
       Page.painter.postMessage({handle, canvas: offscreen}, [offscreen]);
     } else {

@@ -56,8 +56,8 @@ const commands = {
   // The ratio is the browser's own, as on a HiDPI screen: the page is laid
   // out in device pixels. (Playwright's emulated ratio scales a page laid
   // out in CSS pixels, which snaps a half CSS pixel to a whole one.)
-  // Without `painter`, the page is opened as a browser that cannot hand a
-  // canvas to a worker shows it.
+  // Without `painter`, the page's workers fail as they start, as a server's
+  // content security policy that forbids them makes them fail.
   async launch({ url, deviceScaleFactor, viewport, files, painter }) {
     ratio = deviceScaleFactor;
     browser = await chromium.launch({
@@ -68,7 +68,14 @@ const commands = {
     });
     page = await browser.newPage({ viewport: null });
     if (files !== null) await page.addInitScript(replaceWorkingFolder, files);
-    if (!painter) await page.addInitScript(() => { delete HTMLCanvasElement.prototype.transferControlToOffscreen; });
+    if (!painter) {
+      await page.addInitScript(() => {
+        const Started = window.Worker;
+        window.Worker = function() {
+          return new Started(URL.createObjectURL(new Blob(['throw new Error("refused")'])));
+        };
+      });
+    }
     cdp = await page.context().newCDPSession(page);
     await cdp.send('Performance.enable');
     await page.goto(url);

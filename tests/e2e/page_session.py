@@ -75,7 +75,7 @@ class PageSession(Session):
     def start_program(self, cwd=None, args=(), bundled=False, painter=True):
         """Opens the page with the working folder's files in the program's
         own (with `bundled`, the picture the page carries instead); without
-        `painter`, in a browser whose canvases the page draws itself."""
+        `painter`, in a browser where the page's worker fails to start."""
         files = None if bundled else {name: self.encoded(name) for name in os.listdir(self.work)}
         self.driver('launch', url='file://' + os.path.abspath(self.page),
                     deviceScaleFactor=self.ratio, viewport=VIEWPORT, files=files, painter=painter)

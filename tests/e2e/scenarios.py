@@ -322,8 +322,8 @@ def bundled_picture(session, painter=True):
 
 
 def bundled_picture_drawn_by_the_page(session):
-    """The same where the browser cannot hand a canvas to a worker, and the
-    page draws its canvas itself."""
+    """The same where the page's worker fails to start, and the page draws
+    its canvas itself."""
     bundled_picture(session, painter=False)
 
 
