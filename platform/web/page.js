@@ -87,11 +87,22 @@ mergeInto(LibraryManager.library, {
                 held.image = new ImageData(width, height);
               }
               image = held.image;
+              // Rows start on a 4-byte boundary: four pixels are three
+              // little-endian words, blue, green, red, blue | green, ...
               const rows = new Uint8Array(message.buffer);
+              const words = new Uint32Array(message.buffer);
               const pixels = new Uint32Array(image.data.buffer);
               for (let y = 0; y < height; ++y) {
                 let from = (height - 1 - y) * message.rowBytes;
-                for (let at = y * width, end = at + width; at < end; ++at, from += 3) {
+                let at = y * width;
+                for (let word = from >> 2, fours = at + (width & ~3); at < fours; at += 4, word += 3) {
+                  const a = words[word], b = words[word + 1], c = words[word + 2];
+                  pixels[at] = 0xFF000000 | (a & 0xFF) << 16 | (a & 0xFF00) | (a >>> 16 & 0xFF);
+                  pixels[at + 1] = 0xFF000000 | (a >>> 24) << 16 | (b & 0xFF) << 8 | (b >>> 8 & 0xFF);
+                  pixels[at + 2] = 0xFF000000 | (b >>> 16 & 0xFF) << 16 | (b >>> 24) << 8 | (c & 0xFF);
+                  pixels[at + 3] = 0xFF000000 | (c >>> 8 & 0xFF) << 16 | (c >>> 16 & 0xFF) << 8 | c >>> 24;
+                }
+                for (from += 3 * (width & ~3); at < (y + 1) * width; ++at, from += 3) {
                   pixels[at] = 0xFF000000 | rows[from] << 16 | rows[from + 1] << 8 | rows[from + 2];
                 }
               }
