@@ -5,7 +5,9 @@
 mergeInto(LibraryManager.library, {
   $Page__postset: 'addOnPreRun(Page.startPainter);',
   $Page: {
-    windows: {},          // by handle: {root, title, canvas, context, image, size, spare, busy}
+    // By handle: {root, title, canvas, context (null: the painter holds the
+    // canvas), image, width, height, and the frames' buffers: size, spare, busy}.
+    windows: {},
     events: [],           // [kind, window, x, y]
     frameInterval: 1000 / 30,  // until two frames tell the display's rate
     lastFrame: 0,
@@ -368,7 +370,9 @@ mergeInto(LibraryManager.library, {
   web_put_pixels__deps: ['$Page'],
   web_put_pixels: function(handle, pixels, width, height, drawn) {
     const shown = Page.windows[handle];
-    if (shown.context === null) return Page.sendFrame(shown, handle, pixels, width * height * 4, width, height, 0, drawn) ? 1 : 0;
+    if (shown.context === null) {
+      return Page.sendFrame(shown, handle, pixels, width * height * 4, width, height, 0, drawn) ? 1 : 0;
+    }
     Page.frames.drawn += drawn;
     Page.frames.shown++;
     Module['frames'] = Page.frames;
