@@ -11,7 +11,7 @@
 #include <map>
 
 #include "platform/host/host_control.h"
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 

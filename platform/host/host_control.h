@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.h"
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace host {
 

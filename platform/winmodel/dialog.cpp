@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-// The bitmap, brush and drawing calls. Device-independent pixels (24- or
+// The drawing contexts, and the bitmap, brush and drawing calls. Device-independent pixels (24- or
 // 32-bit, uncompressed, rows bottom-up or top-down, padded to 4 bytes) become
 // window pixels 0x00RRGGBB, on a little-endian machine the bytes blue, green,
 // red and a zero: a 24-bit pixel moves as it is stored.
@@ -14,7 +14,7 @@
 #include <wasm_simd128.h>
 #endif
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 
@@ -30,6 +30,7 @@ struct Placement {
     long long startScan, lines;     // the scan lines `bits` holds
 };
 
+std::set<HDC> contexts;  // handed out, not given back
 std::set<HGDIOBJ> liveBitmaps;
 std::set<HGDIOBJ> liveBrushes;
 
@@ -194,9 +195,24 @@ bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes) {
     return true;
 }
 
-void WriteWaitingDraw(HWND window) {
-    CopyWaitingDraw(window, window->pixels.data(), window->pixels.drawnTop, false);
-    window->pixels.waiting.bits = nullptr;
+HDC NewContext(HWND window, bool paint) {
+    HDC context = *contexts.insert(new HDC__{window, paint}).first;
+    ++Counts().drawingContexts;
+    return context;
+}
+
+void DropContext(HDC context) {
+    contexts.erase(context);
+    delete context;
+    --Counts().drawingContexts;
+}
+
+bool IsLiveContext(HDC surface) { return contexts.count(surface) != 0; }
+
+void DropContexts() {
+    while (!contexts.empty()) {
+        DropContext(*contexts.begin());
+    }
 }
 
 void KeepBitmap(HBITMAP bitmap) {
@@ -234,8 +250,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
                     Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows}, 0);
     }
     auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
-    liveBitmaps.insert(bitmap);
-    ++winmodel::Counts().bitmaps;
+    winmodel::KeepBitmap(bitmap);
     return bitmap;
 }
 
@@ -290,6 +305,18 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
         winmodel::backend::Present(window, left, top, right - left, bottom - top);
     }
     return static_cast<int>(lines);
+}
+
+HDC GetDC(HWND window) {
+    return window == nullptr || winmodel::IsLive(window) ? winmodel::NewContext(window, false) : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC surface) {
+    if (!winmodel::IsLiveContext(surface) || surface->paint || surface->window != window) {
+        return 0;
+    }
+    winmodel::DropContext(surface);
+    return 1;
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {

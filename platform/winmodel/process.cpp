@@ -7,7 +7,7 @@
 #include <strings.h>
 #include <thread>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 struct HRSRC__ {
     std::string name, type;  // "#number" for a number, otherwise the name

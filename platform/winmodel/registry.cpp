@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 struct HKEY__ {
     std::string path;  // the root's number, then "\" and the lowercase subkey path

@@ -1,12 +1,11 @@
-// The screensaver's window and drawing calls: memory contexts and DIB
-// sections, copies from the screen or a window into them, other programs'
-// windows (foreign windows, known through backend::ForeignWindowSize), the
-// desktop window and the pointer's display count.
+// The screensaver's drawing calls: memory contexts and DIB sections, copies
+// from the screen or a window into them, the desktop window and the
+// pointer's display count.
 #include <algorithm>
 #include <cstdlib>
 #include <set>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 
@@ -156,10 +155,6 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sou
         }
     }
     return TRUE;
-}
-
-HWND FindWindowA(LPCSTR className, LPCSTR caption) {
-    return className != nullptr ? winmodel::FindLiveWindow(className, caption) : nullptr;
 }
 
 HWND GetDesktopWindow() {
