@@ -48,8 +48,6 @@ struct winmodel::SideWindow {
     X11Frames* shared;
     WaylandFrames* frames;
     cairo_surface_t* image;
-    const std::uint32_t* imagePixels;
-    int imageWidth, imageHeight, imageScale;
 };
 
 namespace {
@@ -236,19 +234,18 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     }
     const int scale = ScaleOf(window);
     winmodel::SettlePixels(window);
-    if (side.image == nullptr || side.imagePixels != window->pixels.data() || side.imageWidth != window->pixelWidth ||
-        side.imageHeight != window->pixelHeight || side.imageScale != scale) {
-        if (side.image != nullptr) {
-            cairo_surface_destroy(side.image);
-        }
-        side.image = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(window->pixels.data()),
-                                                         CAIRO_FORMAT_RGB24, window->pixelWidth, window->pixelHeight,
-                                                         window->pixelWidth * 4);
+    auto* pixels = reinterpret_cast<unsigned char*>(window->pixels.data());
+    double imageScale = 0;  // none yet
+    if (side.image != nullptr) {
+        cairo_surface_get_device_scale(side.image, &imageScale, &imageScale);
+    }
+    if (imageScale != scale || cairo_image_surface_get_data(side.image) != pixels ||
+        cairo_image_surface_get_width(side.image) != window->pixelWidth ||
+        cairo_image_surface_get_height(side.image) != window->pixelHeight) {
+        cairo_surface_destroy(side.image);
+        side.image = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, window->pixelWidth,
+                                                         window->pixelHeight, window->pixelWidth * 4);
         cairo_surface_set_device_scale(side.image, scale, scale);
-        side.imagePixels = window->pixels.data();
-        side.imageWidth = window->pixelWidth;
-        side.imageHeight = window->pixelHeight;
-        side.imageScale = scale;
     }
     cairo_surface_mark_dirty(side.image);  // the model wrote into its memory
     cairo_set_source_surface(cr, side.image, 0, 0);
@@ -383,7 +380,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* area = gtk_drawing_area_new();
     gtk_container_add(GTK_CONTAINER(widget), area);
-    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
+    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, nullptr, nullptr, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
     gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
@@ -449,9 +446,7 @@ void DestroySystemWindow(HWND window) {
     // Before the X window goes: the server still owes word of the last frame.
     x11frames::Drop(&side->shared);
     gtkside::DropWaylandFrames(&side->frames);
-    if (side->image != nullptr) {
-        cairo_surface_destroy(side->image);
-    }
+    cairo_surface_destroy(side->image);  // none: nothing
     gtk_widget_destroy(side->widget);
     delete side;
     window->side = nullptr;

@@ -79,19 +79,19 @@ void Deliver(const ScheduledInput& input) {
         if (input.kind == host::InputKind::Close) {
             winmodel::PostQuit(0);
         }
-    } else if (input.kind == host::InputKind::LeftClick || input.kind == host::InputKind::RightClick) {
+    } else if (input.kind == host::InputKind::LeftClick || input.kind == host::InputKind::RightClick ||
+               input.kind == host::InputKind::MiddleClick) {
         const bool left = input.kind == host::InputKind::LeftClick;
-        winmodel::Post(target, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? MK_LBUTTON : MK_RBUTTON, where);
-        winmodel::Post(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, where);
+        const bool right = input.kind == host::InputKind::RightClick;
+        const UINT down = left ? WM_LBUTTONDOWN : right ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+        winmodel::Post(target, down, left ? MK_LBUTTON : right ? MK_RBUTTON : 0, where);
+        winmodel::Post(target, down + 1, 0, where);  // each button's up follows its down
     } else if (input.kind == host::InputKind::MouseMove) {
         winmodel::Post(target, WM_MOUSEMOVE, 0, where);
     } else if (input.kind == host::InputKind::KeyPress || input.kind == host::InputKind::SystemKeyPress) {
         const bool system = input.kind == host::InputKind::SystemKeyPress;
         winmodel::Post(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
         winmodel::Post(target, WM_KEYUP, static_cast<WPARAM>(input.x), static_cast<LPARAM>(0xC0000001U));
-    } else if (input.kind == host::InputKind::MiddleClick) {
-        winmodel::Post(target, WM_MBUTTONDOWN, 0, where);
-        winmodel::Post(target, WM_MBUTTONUP, 0, where);
     } else {
         winmodel::Post(target, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -165,6 +165,14 @@ void Record(const char* call, std::initializer_list<long long> numbers, bool mes
     }
 }
 
+// A failed section leaves no bits, as the model's own refusals do.
+HBITMAP NoSection(void** bits) {
+    if (bits != nullptr) {
+        *bits = nullptr;
+    }
+    return nullptr;
+}
+
 bool Fails(Fault fault) {
     int& allowance = allowances[static_cast<int>(fault)];
     if (allowance <= 0) {
@@ -227,10 +235,6 @@ bool CursorShown() { return state.cursorShown; }
 
 void ClickDialogItem(int id) { state.dialogClicks.push_back(id); }
 const std::vector<DialogRecord>& DialogRecords() { return state.dialogRecords; }
-
-void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes) {
-    winmodel::RegisterResource(name, type, bytes);
-}
 
 void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
 
@@ -504,18 +508,8 @@ FAULTED(CreateWindowExA, CreateWindow, nullptr, (DWORD exStyle, LPCSTR className
         (exStyle, className, caption, style, x, y, w, h, parent, menu, instance, data), {})
 FAULTED(BeginPaint, BeginPaint, nullptr, (HWND window, PAINTSTRUCT* paint), (window, paint), {})
 
-// A failed section leaves no bits, as the model's own refusals do.
-decltype(platform::CreateDIBSection) __real_CreateDIBSection;
-HBITMAP __wrap_CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
-    Record("CreateDIBSection", {});
-    if (Fails(Fault::Bitmap)) {
-        if (bits != nullptr) {
-            *bits = nullptr;
-        }
-        return nullptr;
-    }
-    return __real_CreateDIBSection(dc, info, usage, bits, section, offset);
-}
+FAULTED(CreateDIBSection, Bitmap, NoSection(bits), (HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
+        HANDLE section, DWORD offset), (dc, info, usage, bits, section, offset), {})
 
 // Polls are counted from the answer the program gets, rather than guessed in
 // PumpEvents from the model's state before the model looks.

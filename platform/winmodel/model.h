@@ -49,9 +49,8 @@ struct WaitingDraw {
     UINT startScan = 0, scanLines = 0;
 };
 
-// Where a window's pixels are kept: in memory of the model's own, or in the
-// memory a side shows them from (winmodel::pixelMemory), so that drawing
-// writes them straight where the system reads them. Used as a vector is.
+// Where a window's pixels are kept: in the model's own memory, or in the
+// memory a side shows them from (winmodel::pixelMemory). Used as a vector is.
 struct WindowPixels {
     std::uint32_t* start = nullptr;
     std::size_t count = 0;
@@ -60,10 +59,9 @@ struct WindowPixels {
     // memory of its own (winmodel::TurnPixels): the pixels there, newer,
     // are copied over only before a write that does not cover them all.
     const std::uint32_t* newer = nullptr;
-    // The top byte drawn pixels carry: 0, or 0xFF000000 for a side whose
-    // system reads the words as opaque ones with that byte as alpha (a
-    // Wayland compositor's XRGB8888 buffers, read back as ARGB). There an
-    // unpainted pixel is black.
+    // The top byte drawn pixels carry: 0, or 0xFF000000 where the system
+    // reads that byte as alpha (a Wayland compositor's XRGB8888 buffers,
+    // read back as ARGB).
     std::uint32_t drawnTop = 0;
     WaitingDraw waiting;
     std::uint32_t* data() const { return start; }
@@ -96,7 +94,6 @@ struct HWND__ {
 struct HDC__ {
     HWND window;
     bool paint;
-    bool memory = false;
     HBITMAP selected = nullptr;
 };
 // A device bitmap holds its picture as the display does: in window pixels.

@@ -71,7 +71,7 @@ HDC CreateCompatibleDC(HDC surface) {
     if (surface != nullptr && !winmodel::IsLiveContext(surface) && !IsMemoryContext(surface)) {
         return nullptr;
     }
-    HDC context = new HDC__{nullptr, false, true, &stockBitmap};
+    HDC context = new HDC__{nullptr, false, &stockBitmap};
     memoryContexts.insert(context);
     ++winmodel::Counts().memoryContexts;
     return context;
