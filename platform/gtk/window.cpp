@@ -148,7 +148,6 @@ void ReadFrame(HWND window) {
                         frame.y + window->clientHeight + side.frameHeight};
 }
 
-// A pointer position in the window, in screen pixels.
 LPARAM PointerAt(HWND window, double x, double y) {
     const int scale = ScaleOf(window);
     return MAKELPARAM(static_cast<int>(x * scale), static_cast<int>(y * scale));
@@ -272,9 +271,6 @@ Display* FramesConnection(Display* shown) {
     return connection;
 }
 
-// The model keeps a window's pixels in the images shared with the X server,
-// or in the buffers shared with the Wayland compositor; elsewhere, in its
-// own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     winmodel::SideWindow* side = window->side;
     if (side == nullptr) {
@@ -297,8 +293,6 @@ std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     return buffers;
 }
 
-// Returns once the server or the compositor is done reading the image the
-// pixels are in, so that they may be written again.
 void AwaitPixels(HWND window) {
     const winmodel::SideWindow* side = window->side;
     if (side == nullptr) {
@@ -409,7 +403,6 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     return true;
 }
 
-// Runs GTK's main loop until the window is mapped, or the deadline passes.
 void ShowSystemWindow(HWND window) {
     gtk_widget_show(window->side->widget);
     bool late = false;
@@ -500,7 +493,7 @@ int ScreenMetric(int index) {
         gdk_monitor_get_workarea(monitor, &area);
     }
     const int scale = monitor != nullptr ? std::max(gdk_monitor_get_scale_factor(monitor), 1) : 1;
-    return index == SM_CXFULLSCREEN ? area.width * scale : index == SM_CYFULLSCREEN ? area.height * scale : 0;
+    return (index == SM_CXFULLSCREEN ? area.width : area.height) * scale;
 }
 
 // X windows and cairo's images have sides below 32768 pixels.

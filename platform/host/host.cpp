@@ -117,17 +117,6 @@ bool OtherDialogMembersZero(const OPENFILENAMEA& request) {
            request.lpTemplateName == nullptr;
 }
 
-// What the recorder keeps of an open-file dialog asked for, whether it opens
-// or not.
-void KeepOpenDialogCall(const OPENFILENAMEA& request) {
-    const char* file = request.lpstrFile;
-    const char* title = request.lpstrTitle;
-    state.dialogCalls.push_back(host::OpenDialogCall{
-        request.lStructSize, request.hwndOwner, winmodel::FilterStrings(request.lpstrFilter), request.lpstrFile,
-        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
-        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
-}
-
 // A poll of the queue, as PeekMessageA answered it: time passes for the
 // scheduled input and the foreign windows' ends only while the program finds
 // the queue empty.
@@ -413,14 +402,11 @@ void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }  // namespace winmodel::backend
 
 // The recorder. Every host program is linked with --wrap=CALL for each call
-// below (CMakeLists.txt reads the names from this file), so that a call to
-// CALL from another object reaches __wrap_CALL here instead: the program's
-// calls, and those of one part of the model to another. Each is logged,
-// failed when a fault is due (returning what the call returns when it
-// fails), and otherwise made through __real_CALL, the model's own. A call
-// the model makes within one file stays inside it, as it stays inside the
-// system on Windows. This keeps the log, the faults and the counts of polls
-// out of the model, which the GTK desktop and the page share.
+// below (CMakeLists.txt reads the names from this file): a call to CALL from
+// another object, the program's or one part of the model's to another's,
+// reaches __wrap_CALL, which logs it, fails it when a fault is due (with the
+// call's own failure), and otherwise makes the model's __real_CALL. So the
+// log, the faults and the polls' count stay out of the shipped model.
 #define PASSED(call, parameters, arguments, ...)                                 \
     decltype(platform::call) __real_##call;                                     \
     auto __wrap_##call parameters->decltype(__real_##call arguments) {          \
@@ -508,8 +494,9 @@ FAULTED(CreateWindowExA, CreateWindow, nullptr, (DWORD exStyle, LPCSTR className
         (exStyle, className, caption, style, x, y, w, h, parent, menu, instance, data), {})
 FAULTED(BeginPaint, BeginPaint, nullptr, (HWND window, PAINTSTRUCT* paint), (window, paint), {})
 
-FAULTED(CreateDIBSection, Bitmap, NoSection(bits), (HDC dc, const BITMAPINFO* info, UINT usage, void** bits,
-        HANDLE section, DWORD offset), (dc, info, usage, bits, section, offset), {})
+FAULTED(CreateDIBSection, Bitmap, NoSection(bits),
+        (HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset),
+        (dc, info, usage, bits, section, offset), {})
 
 // Polls are counted from the answer the program gets, rather than guessed in
 // PumpEvents from the model's state before the model looks.
@@ -529,7 +516,12 @@ decltype(platform::GetOpenFileNameA) __real_GetOpenFileNameA;
 BOOL __wrap_GetOpenFileNameA(OPENFILENAMEA* request) {
     Record("GetOpenFileNameA", {});
     if (request != nullptr) {
-        KeepOpenDialogCall(*request);
+        const char* file = request->lpstrFile;
+        const char* title = request->lpstrTitle;
+        state.dialogCalls.push_back(host::OpenDialogCall{
+            request->lStructSize, request->hwndOwner, winmodel::FilterStrings(request->lpstrFilter), request->lpstrFile,
+            file != nullptr ? std::string(file, strnlen(file, request->nMaxFile)) : std::string(), request->nMaxFile,
+            title != nullptr, title != nullptr ? title : "", request->Flags, OtherDialogMembersZero(*request), false});
     }
     return __real_GetOpenFileNameA(request);
 }

@@ -18,17 +18,8 @@
 
 namespace {
 
-struct DibLayout {
-    long long width, rows, rowBytes, colourEntries;
-    int pixelBytes;
-    bool bottomUp;
-};
-
-struct Placement {
-    long long x, y, width, height;  // the destination rectangle
-    long long sourceX, sourceY;
-    long long startScan, lines;     // the scan lines `bits` holds
-};
+using winmodel::DibLayout;
+using winmodel::Placement;
 
 std::set<HDC> contexts;  // handed out, not given back
 std::set<HGDIOBJ> liveBitmaps;
@@ -71,9 +62,7 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 
 namespace winmodel {
 
-// Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
-// window pixels, each with the top byte `top`. Every frame of the program
-// goes through here, so 24-bit pixels go four at a time where the processor
+// 24-bit pixels go four at a time where the processor
 // has SSE2 (every x86-64 one) or WebAssembly's SIMD: one 16-byte load holds
 // them, each moved to a 32-bit lane (SSE2: by byte shifts; WebAssembly: by one
 // byte shuffle) and the top byte set. The load reads 16 bytes of the 12 it
@@ -169,24 +158,21 @@ bool drawingWaits = false;
 
 bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst) {
     const WaitingDraw& draw = window->pixels.waiting;
-    DibLayout layout{};
-    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout)) {
+    if (draw.bits == nullptr) {
         return false;
     }
-    const long long lines = std::min<long long>(draw.scanLines, layout.rows - draw.startScan);
-    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, layout, draw.bits,
-                Placement{draw.x, draw.y, draw.width, draw.height, draw.sourceX, draw.sourceY, draw.startScan, lines},
-                top, redFirst);
+    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, draw.layout, draw.bits,
+                draw.at, top, redFirst);
     return true;
 }
 
 bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes) {
     const WaitingDraw& draw = window->pixels.waiting;
-    DibLayout layout{};
-    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout) || layout.pixelBytes != 3 || !layout.bottomUp ||
-        draw.x != 0 || draw.y != 0 || draw.sourceX != 0 || draw.sourceY != 0 || draw.startScan != 0 ||
-        draw.scanLines < layout.rows || draw.width != layout.width || draw.height != layout.rows ||
-        layout.width != window->pixelWidth || layout.width != window->clientWidth ||
+    const DibLayout& layout = draw.layout;
+    const Placement& at = draw.at;
+    if (draw.bits == nullptr || layout.pixelBytes != 3 || !layout.bottomUp || at.x != 0 || at.y != 0 ||
+        at.sourceX != 0 || at.sourceY != 0 || at.startScan != 0 || at.lines < layout.rows || at.width != layout.width ||
+        at.height != layout.rows || layout.width != window->pixelWidth || layout.width != window->clientWidth ||
         layout.rows != window->pixelHeight || layout.rows != window->clientHeight) {
         return false;
     }
@@ -290,8 +276,7 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     const bool whole = WritesWhole(*window, layout, at);
     winmodel::BeforeWriting(window, whole);
     if (whole && winmodel::drawingWaits && winmodel::InGlobalBlock(bits, lines * layout.rowBytes)) {
-        window->pixels.waiting =
-            WaitingDraw{bits, info->bmiHeader, x, y, sourceX, sourceY, width, height, startScan, scanLines};
+        window->pixels.waiting = winmodel::WaitingDraw{bits, layout, at};
     } else {
         WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout,
                     bits, at, window->pixels.drawnTop);

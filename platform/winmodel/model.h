@@ -37,17 +37,28 @@ LiveCounts& Counts();
 // cairo's RGB24 ignores that byte, so an unpainted pixel shows black.
 constexpr std::uint32_t kUnpaintedPixel = 0xFF000000;
 
-}  // namespace winmodel
+// A device-independent bitmap's rows as a header describes them, and where
+// SetDIBitsToDevice puts them (graphics.cpp).
+struct DibLayout {
+    long long width, rows, rowBytes, colourEntries;
+    int pixelBytes;
+    bool bottomUp;
+};
+struct Placement {
+    long long x, y, width, height;  // the destination rectangle
+    long long sourceX, sourceY;
+    long long startScan, lines;  // the scan lines `bits` holds
+};
 
 // A SetDIBitsToDevice over a whole window whose rows have not yet become its
-// pixels (winmodel::drawingWaits): the call's bits, header and placement.
+// pixels (winmodel::drawingWaits).
 struct WaitingDraw {
     const void* bits = nullptr;  // null: none waits
-    BITMAPINFOHEADER header{};
-    int x = 0, y = 0, sourceX = 0, sourceY = 0;
-    DWORD width = 0, height = 0;
-    UINT startScan = 0, scanLines = 0;
+    DibLayout layout{};
+    Placement at{};
 };
+
+}  // namespace winmodel
 
 // Where a window's pixels are kept: in the model's own memory, or in the
 // memory a side shows them from (winmodel::pixelMemory). Used as a vector is.
@@ -63,7 +74,7 @@ struct WindowPixels {
     // reads that byte as alpha (a Wayland compositor's XRGB8888 buffers,
     // read back as ARGB).
     std::uint32_t drawnTop = 0;
-    WaitingDraw waiting;
+    winmodel::WaitingDraw waiting;
     std::uint32_t* data() const { return start; }
     std::uint32_t* begin() const { return start; }
     std::uint32_t* end() const { return start + count; }

@@ -34,7 +34,8 @@ std::string ResourceKey(LPCSTR name) {
 }
 
 HRSRC Known(HRSRC resource) {
-    const auto found = std::find_if(resources.begin(), resources.end(), [&](HRSRC__& each) { return &each == resource; });
+    const auto found =
+        std::find_if(resources.begin(), resources.end(), [&](HRSRC__& each) { return &each == resource; });
     return found != resources.end() ? &*found : nullptr;
 }
 

@@ -62,7 +62,6 @@ bool Matches(const MSG& message, HWND window, UINT first, UINT last) {
            ((first == 0 && last == 0) || (message.message >= first && message.message <= last));
 }
 
-// Takes the next message for PeekMessageA, if there is one.
 bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     const auto queued = std::find_if(state.queue.begin(), state.queue.end(),
                                      [&](const MSG& posted) { return Matches(posted, window, first, last); });
@@ -150,10 +149,7 @@ void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!IsLive(window)) {
-        return 0;
-    }
-    return window->procedure(window, message, wParam, lParam);
+    return IsLive(window) ? window->procedure(window, message, wParam, lParam) : 0;
 }
 
 void PostQuit(int exitCode) {
