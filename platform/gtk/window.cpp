@@ -1,30 +1,25 @@
 // GTK side of the windows: top-level GTK windows whose drawing area is the
 // client area, their events turned into messages, their frame and scale, and
 // their pixels on the screen. Where GTK's model differs from the program's:
-// - Input and closing. Signal handlers only post what happened; program code
-//   runs when the program's loop dispatches it. delete-event posts WM_CLOSE
-//   and keeps the window: the window procedure decides.
+// - Input and closing. Signal handlers only post what happened. delete-event
+//   posts WM_CLOSE and keeps the window: the window procedure decides.
 // - Painting. An expose is repainted from the window's pixels, as a
-//   compositor repaints from a window's redirected surface; WM_PAINT comes
-//   only when the content is unknown.
+//   compositor repaints from a redirected surface; WM_PAINT comes only when
+//   the content is unknown.
 // - Frames. GTK sizes a window's content, Windows the window with its frame:
 //   the frame is read once the window is mapped, and every outer size is
 //   turned into a content size with it. On X11 the window manager draws the
-//   frame around the content; under Wayland GTK draws its own title bar
-//   (client-side decorations) above the drawing area, and that bar is the
-//   frame (GTK sizes the content without it). A Wayland client is not told
-//   where its window is, nor can it place it: the rectangle keeps the
-//   position the program gave.
+//   frame; under Wayland GTK's own title bar above the drawing area is the
+//   frame. A Wayland client is neither told where its window is nor can
+//   place it: the rectangle keeps the position the program gave.
 // - Scale. GTK counts in logical pixels, the program in screen pixels, one
 //   picture pixel to one screen pixel, as a Windows program aware of the
-//   display's scale does: the pixels are painted at the surface's buffer
-//   scale, never scaled. A client size that is no whole number of logical
+//   display's scale does. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
-// - Pixels. The window's pixels live in two images shared with the X
-//   server (x11_frames.cpp) or two buffers shared with the Wayland
-//   compositor (wayland_frames.cpp), taking turns, which the model draws
-//   into and a frame puts on the screen; elsewhere (a display that shares
-//   no memory with this process) they are the model's, painted by GTK.
+// - Pixels. They live in two images shared with the X server
+//   (x11_frames.cpp) or two buffers shared with the Wayland compositor
+//   (wayland_frames.cpp), taking turns; on a display that shares no memory
+//   with this process they are the model's, painted by GTK.
 #include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 
