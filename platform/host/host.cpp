@@ -11,7 +11,6 @@
 #include <map>
 
 #include "platform/host/host_control.h"
-#include "platform/winmodel/model.h"
 
 namespace {
 
@@ -319,17 +318,13 @@ int ScreenMetric(int index) {
 }
 
 bool ForeignWindowSize(HWND foreign, int* width, int* height) {
-    if (foreign == kDesktop) {
-        *width = static_cast<int>(state.virtualScreen.right - state.virtualScreen.left);
-        *height = static_cast<int>(state.virtualScreen.bottom - state.virtualScreen.top);
-        return true;
-    }
+    const RECT& screen = state.virtualScreen;
     const auto found = state.foreignWindows.find(foreign);
-    if (found == state.foreignWindows.end()) {
+    if (foreign != kDesktop && found == state.foreignWindows.end()) {
         return false;
     }
-    *width = found->second.first;
-    *height = found->second.second;
+    *width = foreign == kDesktop ? static_cast<int>(screen.right - screen.left) : found->second.first;
+    *height = foreign == kDesktop ? static_cast<int>(screen.bottom - screen.top) : found->second.second;
     return true;
 }
 

@@ -161,8 +161,8 @@ bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool
     if (draw.bits == nullptr) {
         return false;
     }
-    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, draw.layout, draw.bits,
-                draw.at, top, redFirst);
+    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, draw.layout, draw.bits, draw.at,
+                top, redFirst);
     return true;
 }
 
