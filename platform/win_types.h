@@ -193,12 +193,10 @@ struct OPENFILENAMEA {
 
 #define RT_RCDATA MAKEINTRESOURCEA(10)
 
-#define MAKELPARAM(low, high) \
-    (static_cast<LPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | \
-                         (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
-#define MAKEWPARAM(low, high) \
-    (static_cast<WPARAM>((static_cast<DWORD>(static_cast<WORD>(low))) | \
-                         (static_cast<DWORD>(static_cast<WORD>(high)) << 16)))
+#define MAKELONG(low, high) \
+    (static_cast<DWORD>(static_cast<WORD>(low)) | (static_cast<DWORD>(static_cast<WORD>(high)) << 16))
+#define MAKELPARAM(low, high) (static_cast<LPARAM>(MAKELONG(low, high)))
+#define MAKEWPARAM(low, high) (static_cast<WPARAM>(MAKELONG(low, high)))
 #define LOWORD(value) (static_cast<WORD>(static_cast<DWORD>(value) & 0xFFFF))
 #define HIWORD(value) (static_cast<WORD>((static_cast<DWORD>(value) >> 16) & 0xFFFF))
 
@@ -282,11 +280,7 @@ struct OPENFILENAMEA {
 #define KEY_READ 0x00020019
 #define KEY_WRITE 0x00020006
 
-struct SECURITY_ATTRIBUTES {
-    DWORD nLength;
-    LPVOID lpSecurityDescriptor;
-    BOOL bInheritHandle;
-};
+struct SECURITY_ATTRIBUTES;  // passed on as given: the program gives none
 
 // Dialogs from templates in memory: the records are packed to 2 bytes, and
 // an item's record starts on a 4-byte boundary.

@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 // A window's buffers in memory shared with a Wayland compositor.
 struct WaylandFrames;

@@ -1,30 +1,25 @@
 // GTK side of the windows: top-level GTK windows whose drawing area is the
 // client area, their events turned into messages, their frame and scale, and
 // their pixels on the screen. Where GTK's model differs from the program's:
-// - Input and closing. Signal handlers only post what happened; program code
-//   runs when the program's loop dispatches it. delete-event posts WM_CLOSE
-//   and keeps the window: the window procedure decides.
+// - Input and closing. Signal handlers only post what happened. delete-event
+//   posts WM_CLOSE and keeps the window: the window procedure decides.
 // - Painting. An expose is repainted from the window's pixels, as a
-//   compositor repaints from a window's redirected surface; WM_PAINT comes
-//   only when the content is unknown.
+//   compositor repaints from a redirected surface; WM_PAINT comes only when
+//   the content is unknown.
 // - Frames. GTK sizes a window's content, Windows the window with its frame:
 //   the frame is read once the window is mapped, and every outer size is
 //   turned into a content size with it. On X11 the window manager draws the
-//   frame around the content; under Wayland GTK draws its own title bar
-//   (client-side decorations) above the drawing area, and that bar is the
-//   frame (GTK sizes the content without it). A Wayland client is not told
-//   where its window is, nor can it place it: the rectangle keeps the
-//   position the program gave.
+//   frame; under Wayland GTK's own title bar above the drawing area is the
+//   frame. A Wayland client is neither told where its window is nor can
+//   place it: the rectangle keeps the position the program gave.
 // - Scale. GTK counts in logical pixels, the program in screen pixels, one
 //   picture pixel to one screen pixel, as a Windows program aware of the
-//   display's scale does: the pixels are painted at the surface's buffer
-//   scale, never scaled. A client size that is no whole number of logical
+//   display's scale does. A client size that is no whole number of logical
 //   pixels gets a content one row or column larger, showing the background.
-// - Pixels. The window's pixels live in two images shared with the X
-//   server (x11_frames.cpp) or two buffers shared with the Wayland
-//   compositor (wayland_frames.cpp), taking turns, which the model draws
-//   into and a frame puts on the screen; elsewhere (a display that shares
-//   no memory with this process) they are the model's, painted by GTK.
+// - Pixels. They live in two images shared with the X server
+//   (x11_frames.cpp) or two buffers shared with the Wayland compositor
+//   (wayland_frames.cpp), taking turns; on a display that shares no memory
+//   with this process they are the model's, painted by GTK.
 #include <X11/Xatom.h>
 #include <gdk/gdkx.h>
 
@@ -48,8 +43,6 @@ struct winmodel::SideWindow {
     X11Frames* shared;
     WaylandFrames* frames;
     cairo_surface_t* image;
-    const std::uint32_t* imagePixels;
-    int imageWidth, imageHeight, imageScale;
 };
 
 namespace {
@@ -150,7 +143,6 @@ void ReadFrame(HWND window) {
                         frame.y + window->clientHeight + side.frameHeight};
 }
 
-// A pointer position in the window, in screen pixels.
 LPARAM PointerAt(HWND window, double x, double y) {
     const int scale = ScaleOf(window);
     return MAKELPARAM(static_cast<int>(x * scale), static_cast<int>(y * scale));
@@ -236,19 +228,18 @@ gboolean OnDraw(GtkWidget*, cairo_t* cr, gpointer data) {
     }
     const int scale = ScaleOf(window);
     winmodel::SettlePixels(window);
-    if (side.image == nullptr || side.imagePixels != window->pixels.data() || side.imageWidth != window->pixelWidth ||
-        side.imageHeight != window->pixelHeight || side.imageScale != scale) {
-        if (side.image != nullptr) {
-            cairo_surface_destroy(side.image);
-        }
-        side.image = cairo_image_surface_create_for_data(reinterpret_cast<unsigned char*>(window->pixels.data()),
-                                                         CAIRO_FORMAT_RGB24, window->pixelWidth, window->pixelHeight,
-                                                         window->pixelWidth * 4);
+    auto* pixels = reinterpret_cast<unsigned char*>(window->pixels.data());
+    double imageScale = 0;  // none yet
+    if (side.image != nullptr) {
+        cairo_surface_get_device_scale(side.image, &imageScale, &imageScale);
+    }
+    if (imageScale != scale || cairo_image_surface_get_data(side.image) != pixels ||
+        cairo_image_surface_get_width(side.image) != window->pixelWidth ||
+        cairo_image_surface_get_height(side.image) != window->pixelHeight) {
+        cairo_surface_destroy(side.image);
+        side.image = cairo_image_surface_create_for_data(pixels, CAIRO_FORMAT_RGB24, window->pixelWidth,
+                                                         window->pixelHeight, window->pixelWidth * 4);
         cairo_surface_set_device_scale(side.image, scale, scale);
-        side.imagePixels = window->pixels.data();
-        side.imageWidth = window->pixelWidth;
-        side.imageHeight = window->pixelHeight;
-        side.imageScale = scale;
     }
     cairo_surface_mark_dirty(side.image);  // the model wrote into its memory
     cairo_set_source_surface(cr, side.image, 0, 0);
@@ -275,9 +266,6 @@ Display* FramesConnection(Display* shown) {
     return connection;
 }
 
-// The model keeps a window's pixels in the images shared with the X server,
-// or in the buffers shared with the Wayland compositor; elsewhere, in its
-// own memory.
 std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     winmodel::SideWindow* side = window->side;
     if (side == nullptr) {
@@ -300,8 +288,6 @@ std::uint32_t* SupplyPixels(HWND window, int width, int height) {
     return buffers;
 }
 
-// Returns once the server or the compositor is done reading the image the
-// pixels are in, so that they may be written again.
 void AwaitPixels(HWND window) {
     const winmodel::SideWindow* side = window->side;
     if (side == nullptr) {
@@ -383,7 +369,7 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     GtkWidget* widget = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     GtkWidget* area = gtk_drawing_area_new();
     gtk_container_add(GTK_CONTAINER(widget), area);
-    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr, 0, 0, 0};
+    window->side = new SideWindow{widget, area, false, 0, 0, 0, 0, nullptr, nullptr, nullptr};
     window->rect = RECT{asked.x, asked.y, asked.x + asked.cx, asked.y + asked.cy};
     gtk_widget_add_events(area, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
     gtk_widget_add_events(widget, GDK_KEY_PRESS_MASK | GDK_KEY_RELEASE_MASK | GDK_STRUCTURE_MASK);
@@ -412,7 +398,6 @@ bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked) {
     return true;
 }
 
-// Runs GTK's main loop until the window is mapped, or the deadline passes.
 void ShowSystemWindow(HWND window) {
     gtk_widget_show(window->side->widget);
     bool late = false;
@@ -449,9 +434,7 @@ void DestroySystemWindow(HWND window) {
     // Before the X window goes: the server still owes word of the last frame.
     x11frames::Drop(&side->shared);
     gtkside::DropWaylandFrames(&side->frames);
-    if (side->image != nullptr) {
-        cairo_surface_destroy(side->image);
-    }
+    cairo_surface_destroy(side->image);  // none: nothing
     gtk_widget_destroy(side->widget);
     delete side;
     window->side = nullptr;
@@ -505,7 +488,7 @@ int ScreenMetric(int index) {
         gdk_monitor_get_workarea(monitor, &area);
     }
     const int scale = monitor != nullptr ? std::max(gdk_monitor_get_scale_factor(monitor), 1) : 1;
-    return index == SM_CXFULLSCREEN ? area.width * scale : index == SM_CYFULLSCREEN ? area.height * scale : 0;
+    return (index == SM_CXFULLSCREEN ? area.width : area.height) * scale;
 }
 
 // X windows and cairo's images have sides below 32768 pixels.

@@ -11,7 +11,6 @@
 #include <map>
 
 #include "platform/host/host_control.h"
-#include "platform/winmodel/backend.h"
 
 namespace {
 
@@ -79,19 +78,19 @@ void Deliver(const ScheduledInput& input) {
         if (input.kind == host::InputKind::Close) {
             winmodel::PostQuit(0);
         }
-    } else if (input.kind == host::InputKind::LeftClick || input.kind == host::InputKind::RightClick) {
+    } else if (input.kind == host::InputKind::LeftClick || input.kind == host::InputKind::RightClick ||
+               input.kind == host::InputKind::MiddleClick) {
         const bool left = input.kind == host::InputKind::LeftClick;
-        winmodel::Post(target, left ? WM_LBUTTONDOWN : WM_RBUTTONDOWN, left ? MK_LBUTTON : MK_RBUTTON, where);
-        winmodel::Post(target, left ? WM_LBUTTONUP : WM_RBUTTONUP, 0, where);
+        const bool right = input.kind == host::InputKind::RightClick;
+        const UINT down = left ? WM_LBUTTONDOWN : right ? WM_RBUTTONDOWN : WM_MBUTTONDOWN;
+        winmodel::Post(target, down, left ? MK_LBUTTON : right ? MK_RBUTTON : 0, where);
+        winmodel::Post(target, down + 1, 0, where);  // each button's up follows its down
     } else if (input.kind == host::InputKind::MouseMove) {
         winmodel::Post(target, WM_MOUSEMOVE, 0, where);
     } else if (input.kind == host::InputKind::KeyPress || input.kind == host::InputKind::SystemKeyPress) {
         const bool system = input.kind == host::InputKind::SystemKeyPress;
         winmodel::Post(target, system ? WM_SYSKEYDOWN : WM_KEYDOWN, static_cast<WPARAM>(input.x), 1);
         winmodel::Post(target, WM_KEYUP, static_cast<WPARAM>(input.x), static_cast<LPARAM>(0xC0000001U));
-    } else if (input.kind == host::InputKind::MiddleClick) {
-        winmodel::Post(target, WM_MBUTTONDOWN, 0, where);
-        winmodel::Post(target, WM_MBUTTONUP, 0, where);
     } else {
         winmodel::Post(target, WM_SYSCOMMAND, SC_CLOSE, 0);
     }
@@ -115,17 +114,6 @@ bool OtherDialogMembersZero(const OPENFILENAMEA& request) {
            request.lpstrInitialDir == nullptr && request.nFileOffset == 0 && request.nFileExtension == 0 &&
            request.lpstrDefExt == nullptr && request.lCustData == 0 && request.lpfnHook == nullptr &&
            request.lpTemplateName == nullptr;
-}
-
-// What the recorder keeps of an open-file dialog asked for, whether it opens
-// or not.
-void KeepOpenDialogCall(const OPENFILENAMEA& request) {
-    const char* file = request.lpstrFile;
-    const char* title = request.lpstrTitle;
-    state.dialogCalls.push_back(host::OpenDialogCall{
-        request.lStructSize, request.hwndOwner, winmodel::FilterStrings(request.lpstrFilter), request.lpstrFile,
-        file != nullptr ? std::string(file, strnlen(file, request.nMaxFile)) : std::string(), request.nMaxFile,
-        title != nullptr, title != nullptr ? title : "", request.Flags, OtherDialogMembersZero(request), false});
 }
 
 // A poll of the queue, as PeekMessageA answered it: time passes for the
@@ -163,6 +151,14 @@ void Record(const char* call, std::initializer_list<long long> numbers, bool mes
         std::snprintf(text, sizeof text, message ? " 0x%04llX" : " %lld", number);
         callLog.back() += text;
     }
+}
+
+// A failed section leaves no bits, as the model's own refusals do.
+HBITMAP NoSection(void** bits) {
+    if (bits != nullptr) {
+        *bits = nullptr;
+    }
+    return nullptr;
 }
 
 bool Fails(Fault fault) {
@@ -227,10 +223,6 @@ bool CursorShown() { return state.cursorShown; }
 
 void ClickDialogItem(int id) { state.dialogClicks.push_back(id); }
 const std::vector<DialogRecord>& DialogRecords() { return state.dialogRecords; }
-
-void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes) {
-    winmodel::RegisterResource(name, type, bytes);
-}
 
 void SetSystemMetric(int index, int value) { state.metrics[index] = value; }
 
@@ -326,17 +318,13 @@ int ScreenMetric(int index) {
 }
 
 bool ForeignWindowSize(HWND foreign, int* width, int* height) {
-    if (foreign == kDesktop) {
-        *width = static_cast<int>(state.virtualScreen.right - state.virtualScreen.left);
-        *height = static_cast<int>(state.virtualScreen.bottom - state.virtualScreen.top);
-        return true;
-    }
+    const RECT& screen = state.virtualScreen;
     const auto found = state.foreignWindows.find(foreign);
-    if (found == state.foreignWindows.end()) {
+    if (foreign != kDesktop && found == state.foreignWindows.end()) {
         return false;
     }
-    *width = found->second.first;
-    *height = found->second.second;
+    *width = foreign == kDesktop ? static_cast<int>(screen.right - screen.left) : found->second.first;
+    *height = foreign == kDesktop ? static_cast<int>(screen.bottom - screen.top) : found->second.second;
     return true;
 }
 
@@ -409,14 +397,11 @@ void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 }  // namespace winmodel::backend
 
 // The recorder. Every host program is linked with --wrap=CALL for each call
-// below (CMakeLists.txt reads the names from this file), so that a call to
-// CALL from another object reaches __wrap_CALL here instead: the program's
-// calls, and those of one part of the model to another. Each is logged,
-// failed when a fault is due (returning what the call returns when it
-// fails), and otherwise made through __real_CALL, the model's own. A call
-// the model makes within one file stays inside it, as it stays inside the
-// system on Windows. This keeps the log, the faults and the counts of polls
-// out of the model, which the GTK desktop and the page share.
+// below (CMakeLists.txt reads the names from this file): a call to CALL from
+// another object, the program's or one part of the model's to another's,
+// reaches __wrap_CALL, which logs it, fails it when a fault is due (with the
+// call's own failure), and otherwise makes the model's __real_CALL. So the
+// log, the faults and the polls' count stay out of the shipped model.
 #define PASSED(call, parameters, arguments, ...)                                 \
     decltype(platform::call) __real_##call;                                     \
     auto __wrap_##call parameters->decltype(__real_##call arguments) {          \
@@ -504,18 +489,9 @@ FAULTED(CreateWindowExA, CreateWindow, nullptr, (DWORD exStyle, LPCSTR className
         (exStyle, className, caption, style, x, y, w, h, parent, menu, instance, data), {})
 FAULTED(BeginPaint, BeginPaint, nullptr, (HWND window, PAINTSTRUCT* paint), (window, paint), {})
 
-// A failed section leaves no bits, as the model's own refusals do.
-decltype(platform::CreateDIBSection) __real_CreateDIBSection;
-HBITMAP __wrap_CreateDIBSection(HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset) {
-    Record("CreateDIBSection", {});
-    if (Fails(Fault::Bitmap)) {
-        if (bits != nullptr) {
-            *bits = nullptr;
-        }
-        return nullptr;
-    }
-    return __real_CreateDIBSection(dc, info, usage, bits, section, offset);
-}
+FAULTED(CreateDIBSection, Bitmap, NoSection(bits),
+        (HDC dc, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section, DWORD offset),
+        (dc, info, usage, bits, section, offset), {})
 
 // Polls are counted from the answer the program gets, rather than guessed in
 // PumpEvents from the model's state before the model looks.
@@ -535,7 +511,12 @@ decltype(platform::GetOpenFileNameA) __real_GetOpenFileNameA;
 BOOL __wrap_GetOpenFileNameA(OPENFILENAMEA* request) {
     Record("GetOpenFileNameA", {});
     if (request != nullptr) {
-        KeepOpenDialogCall(*request);
+        const char* file = request->lpstrFile;
+        const char* title = request->lpstrTitle;
+        state.dialogCalls.push_back(host::OpenDialogCall{
+            request->lStructSize, request->hwndOwner, winmodel::FilterStrings(request->lpstrFilter), request->lpstrFile,
+            file != nullptr ? std::string(file, strnlen(file, request->nMaxFile)) : std::string(), request->nMaxFile,
+            title != nullptr, title != nullptr ? title : "", request->Flags, OtherDialogMembersZero(*request), false});
     }
     return __real_GetOpenFileNameA(request);
 }

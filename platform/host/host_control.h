@@ -3,16 +3,10 @@
 // inspect the simulated windows, input and dialogs.
 #pragma once
 
-#include <cstdint>
-#include <string>
-#include <vector>
-
-#include "platform/platform.h"
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace host {
 
-// Resources taken and not yet given back, as the shared model counts them.
 using LiveCounts = winmodel::LiveCounts;
 LiveCounts CurrentCounts();
 
@@ -39,18 +33,15 @@ constexpr int kFrameHeight = 31;
 // What ClientPixel reports for a pixel nothing painted, or outside the client.
 constexpr COLORREF kUnpainted = 0xFFFFFFFF;
 
-// The windowing side as a fresh process finds it: windows (without messages),
-// classes and the brushes they own, the queue and the quit flag, scheduled
-// input, dialog answers and records, metrics and loop statistics; and for the
-// screensaver: foreign windows, the screen, the pointer, the registry's store
-// and registered resources.
+// Everything here and in the model as a fresh process finds it: windows,
+// the queue, input, dialogs, metrics, statistics, foreign windows, the
+// screen, the pointer, the registry and resources.
 void ResetWindowing();
 
 // GetSystemMetrics' answers; a full-screen client of 1024 x 737 until set.
 void SetSystemMetric(int index, int value);
 
-// The arguments a window was created with.
-struct WindowCreation {
+struct WindowCreation {  // CreateWindowExA's arguments
     DWORD extendedStyle = 0;
     std::string className;
     std::string caption;
@@ -111,8 +102,7 @@ void CancelOpenDialog();
 // the dialog then ends as cancelled.
 void CloseOwnerDuringOpenDialog();
 
-// What one GetOpenFileNameA call was given.
-struct OpenDialogCall {
+struct OpenDialogCall {  // what one GetOpenFileNameA was given
     DWORD lStructSize = 0;
     HWND hwndOwner = nullptr;
     std::vector<std::string> filter;  // the strings of lpstrFilter, in order
@@ -127,8 +117,7 @@ struct OpenDialogCall {
 };
 const std::vector<OpenDialogCall>& OpenDialogCalls();
 
-// What one MessageBoxA call was given; the host answers IDOK.
-struct MessageBoxCall {
+struct MessageBoxCall {  // what one MessageBoxA was given; the host answers IDOK
     HWND owner = nullptr;
     std::string text;     // exact bytes
     std::string caption;  // exact bytes
@@ -168,9 +157,6 @@ struct DialogRecord {
     int clicksTaken = 0;
 };
 const std::vector<DialogRecord>& DialogRecords();
-
-// A resource of the program, found by FindResourceA(nullptr or any module,
-// name, type); none until one is registered.
-void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes);
+// A resource of the program for FindResourceA: winmodel::RegisterResource.
 
 }  // namespace host

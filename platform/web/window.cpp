@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "platform/web/web_page.h"
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 // What the page keeps of a window beyond the model: the canvas's RGBA bytes,
 // and how many times it was drawn since they went in.

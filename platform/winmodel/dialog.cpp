@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 
@@ -65,19 +65,15 @@ std::string ReadArray(const unsigned char** at) {
     return text;
 }
 
-const unsigned char* AlignToDword(const unsigned char* at, const unsigned char* start) {
-    return start + (at - start + 3) / 4 * 4;
-}
-
 // The dialog's items from its template, or false when the template's
 // records cannot be read as dialog records (an extended template).
 bool ReadTemplate(const DLGTEMPLATE* dialogTemplate, std::string* caption, std::vector<winmodel::DialogItem>* items) {
     const auto* start = reinterpret_cast<const unsigned char*>(dialogTemplate);
-    if (ReadWord(&start) == 1 && ReadWord(&start) == 0xFFFF) {
+    const unsigned char* at = start;
+    if (ReadWord(&at) == 1 && ReadWord(&at) == 0xFFFF) {
         return false;  // DLGTEMPLATEEX, which the program does not make
     }
-    start = reinterpret_cast<const unsigned char*>(dialogTemplate);
-    const unsigned char* at = start + sizeof(DLGTEMPLATE);
+    at = start + sizeof(DLGTEMPLATE);
     ReadArray(&at);  // menu
     ReadArray(&at);  // class
     *caption = ReadArray(&at);
@@ -86,7 +82,7 @@ bool ReadTemplate(const DLGTEMPLATE* dialogTemplate, std::string* caption, std::
         ReadArray(&at);
     }
     for (WORD i = 0; i < dialogTemplate->cdit; ++i) {
-        at = AlignToDword(at, start);
+        at = start + (at - start + 3) / 4 * 4;  // on a 4-byte boundary
         DLGITEMTEMPLATE item;
         std::memcpy(&item, at, sizeof item);
         at += sizeof item;
@@ -115,15 +111,10 @@ LRESULT CALLBACK DialogWindowProc(HWND window, UINT message, WPARAM wParam, LPAR
 }
 
 bool HasDialogClass() {
-    WNDCLASSA found;
-    if (winmodel::FindClass(kDialogClass, &found)) {
-        return true;
-    }
-    WNDCLASSA dialogClass;
-    std::memset(&dialogClass, 0, sizeof dialogClass);
+    WNDCLASSA dialogClass{};
     dialogClass.lpfnWndProc = DialogWindowProc;
     dialogClass.lpszClassName = kDialogClass;
-    return platform::RegisterClassA(&dialogClass) != 0;
+    return winmodel::FindClass(kDialogClass, &dialogClass) || platform::RegisterClassA(&dialogClass) != 0;
 }
 
 bool IsAutoRadio(const winmodel::DialogItem& item) {
@@ -198,9 +189,8 @@ INT_PTR DialogBoxIndirectParamA(HINSTANCE instance, const DLGTEMPLATE* dialogTem
         winmodel::PaintWaiting();
         winmodel::backend::RunDialog(window);
     }
-    const INT_PTR result = Find(window) != nullptr ? Find(window)->result : -1;
-    dialogs.erase(std::find_if(dialogs.begin(), dialogs.end(),
-                               [window](const OpenDialog& each) { return each.window == window; }));
+    const INT_PTR result = Find(window)->result;
+    dialogs.erase(dialogs.begin() + (Find(window) - dialogs.data()));
     DestroyWindow(window);
     return result;
 }

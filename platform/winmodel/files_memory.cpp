@@ -11,7 +11,7 @@
 #include <set>
 #include <unistd.h>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 

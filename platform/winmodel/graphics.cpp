@@ -1,4 +1,4 @@
-// The bitmap, brush and drawing calls. Device-independent pixels (24- or
+// The drawing contexts, and the bitmap, brush and drawing calls. Device-independent pixels (24- or
 // 32-bit, uncompressed, rows bottom-up or top-down, padded to 4 bytes) become
 // window pixels 0x00RRGGBB, on a little-endian machine the bytes blue, green,
 // red and a zero: a 24-bit pixel moves as it is stored.
@@ -14,22 +14,14 @@
 #include <wasm_simd128.h>
 #endif
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 
-struct DibLayout {
-    long long width, rows, rowBytes, colourEntries;
-    int pixelBytes;
-    bool bottomUp;
-};
+using winmodel::DibLayout;
+using winmodel::Placement;
 
-struct Placement {
-    long long x, y, width, height;  // the destination rectangle
-    long long sourceX, sourceY;
-    long long startScan, lines;     // the scan lines `bits` holds
-};
-
+std::set<HDC> contexts;  // handed out, not given back
 std::set<HGDIOBJ> liveBitmaps;
 std::set<HGDIOBJ> liveBrushes;
 
@@ -70,9 +62,7 @@ void TouchDib(const BITMAPINFO* info, const DibLayout& layout, long long rows, c
 
 namespace winmodel {
 
-// Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
-// window pixels, each with the top byte `top`. Every frame of the program
-// goes through here, so 24-bit pixels go four at a time where the processor
+// 24-bit pixels go four at a time where the processor
 // has SSE2 (every x86-64 one) or WebAssembly's SIMD: one 16-byte load holds
 // them, each moved to a 32-bit lane (SSE2: by byte shifts; WebAssembly: by one
 // byte shuffle) and the top byte set. The load reads 16 bytes of the 12 it
@@ -168,24 +158,21 @@ bool drawingWaits = false;
 
 bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst) {
     const WaitingDraw& draw = window->pixels.waiting;
-    DibLayout layout{};
-    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout)) {
+    if (draw.bits == nullptr) {
         return false;
     }
-    const long long lines = std::min<long long>(draw.scanLines, layout.rows - draw.startScan);
-    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, layout, draw.bits,
-                Placement{draw.x, draw.y, draw.width, draw.height, draw.sourceX, draw.sourceY, draw.startScan, lines},
+    WritePixels(target, window->pixelWidth, window->clientWidth, window->clientHeight, draw.layout, draw.bits, draw.at,
                 top, redFirst);
     return true;
 }
 
 bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes) {
     const WaitingDraw& draw = window->pixels.waiting;
-    DibLayout layout{};
-    if (draw.bits == nullptr || !DescribeDib(draw.header, &layout) || layout.pixelBytes != 3 || !layout.bottomUp ||
-        draw.x != 0 || draw.y != 0 || draw.sourceX != 0 || draw.sourceY != 0 || draw.startScan != 0 ||
-        draw.scanLines < layout.rows || draw.width != layout.width || draw.height != layout.rows ||
-        layout.width != window->pixelWidth || layout.width != window->clientWidth ||
+    const DibLayout& layout = draw.layout;
+    const Placement& at = draw.at;
+    if (draw.bits == nullptr || layout.pixelBytes != 3 || !layout.bottomUp || at.x != 0 || at.y != 0 ||
+        at.sourceX != 0 || at.sourceY != 0 || at.startScan != 0 || at.lines < layout.rows || at.width != layout.width ||
+        at.height != layout.rows || layout.width != window->pixelWidth || layout.width != window->clientWidth ||
         layout.rows != window->pixelHeight || layout.rows != window->clientHeight) {
         return false;
     }
@@ -194,9 +181,24 @@ bool WaitingRows(HWND window, const unsigned char** rows, long long* rowBytes) {
     return true;
 }
 
-void WriteWaitingDraw(HWND window) {
-    CopyWaitingDraw(window, window->pixels.data(), window->pixels.drawnTop, false);
-    window->pixels.waiting.bits = nullptr;
+HDC NewContext(HWND window, bool paint) {
+    HDC context = *contexts.insert(new HDC__{window, paint}).first;
+    ++Counts().drawingContexts;
+    return context;
+}
+
+void DropContext(HDC context) {
+    contexts.erase(context);
+    delete context;
+    --Counts().drawingContexts;
+}
+
+bool IsLiveContext(HDC surface) { return contexts.count(surface) != 0; }
+
+void DropContexts() {
+    while (!contexts.empty()) {
+        DropContext(*contexts.begin());
+    }
 }
 
 void KeepBitmap(HBITMAP bitmap) {
@@ -234,8 +236,7 @@ HBITMAP CreateDIBitmap(HDC surface, const BITMAPINFOHEADER* header, DWORD init, 
                     Placement{0, 0, layout.width, layout.rows, 0, 0, 0, source.rows}, 0);
     }
     auto* bitmap = new HBITMAP__{layout.width, layout.rows, pixels};
-    liveBitmaps.insert(bitmap);
-    ++winmodel::Counts().bitmaps;
+    winmodel::KeepBitmap(bitmap);
     return bitmap;
 }
 
@@ -275,8 +276,7 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
     const bool whole = WritesWhole(*window, layout, at);
     winmodel::BeforeWriting(window, whole);
     if (whole && winmodel::drawingWaits && winmodel::InGlobalBlock(bits, lines * layout.rowBytes)) {
-        window->pixels.waiting =
-            WaitingDraw{bits, info->bmiHeader, x, y, sourceX, sourceY, width, height, startScan, scanLines};
+        window->pixels.waiting = winmodel::WaitingDraw{bits, layout, at};
     } else {
         WritePixels(window->pixels.data(), window->pixelWidth, window->clientWidth, window->clientHeight, layout,
                     bits, at, window->pixels.drawnTop);
@@ -290,6 +290,18 @@ int SetDIBitsToDevice(HDC surface, int x, int y, DWORD width, DWORD height, int 
         winmodel::backend::Present(window, left, top, right - left, bottom - top);
     }
     return static_cast<int>(lines);
+}
+
+HDC GetDC(HWND window) {
+    return window == nullptr || winmodel::IsLive(window) ? winmodel::NewContext(window, false) : nullptr;
+}
+
+int ReleaseDC(HWND window, HDC surface) {
+    if (!winmodel::IsLiveContext(surface) || surface->paint || surface->window != window) {
+        return 0;
+    }
+    winmodel::DropContext(surface);
+    return 1;
 }
 
 HBRUSH CreateSolidBrush(COLORREF colour) {

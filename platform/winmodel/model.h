@@ -1,7 +1,7 @@
-// The Windows model of the Linux sides (the GTK desktop and the test
-// stand-in): the records behind the handles, the live resources, and what a
-// side calls to feed the model. The Windows calls are defined once, in this
-// folder, over what each side says a window does (backend.h).
+// The Windows model of the Linux sides (the GTK desktop, the web page and the
+// test stand-in): the records behind the handles, the live resources, what a
+// side calls to feed the model, and what each side defines for it
+// (winmodel::backend). The Windows calls are defined once, in this folder.
 #pragma once
 
 #include <cstddef>
@@ -37,21 +37,31 @@ LiveCounts& Counts();
 // cairo's RGB24 ignores that byte, so an unpainted pixel shows black.
 constexpr std::uint32_t kUnpaintedPixel = 0xFF000000;
 
-}  // namespace winmodel
-
-// A SetDIBitsToDevice over a whole window whose rows have not yet become its
-// pixels (winmodel::drawingWaits): the call's bits, header and placement.
-struct WaitingDraw {
-    const void* bits = nullptr;  // null: none waits
-    BITMAPINFOHEADER header{};
-    int x = 0, y = 0, sourceX = 0, sourceY = 0;
-    DWORD width = 0, height = 0;
-    UINT startScan = 0, scanLines = 0;
+// A device-independent bitmap's rows as a header describes them, and where
+// SetDIBitsToDevice puts them (graphics.cpp).
+struct DibLayout {
+    long long width, rows, rowBytes, colourEntries;
+    int pixelBytes;
+    bool bottomUp;
+};
+struct Placement {
+    long long x, y, width, height;  // the destination rectangle
+    long long sourceX, sourceY;
+    long long startScan, lines;  // the scan lines `bits` holds
 };
 
-// Where a window's pixels are kept: in memory of the model's own, or in the
-// memory a side shows them from (winmodel::pixelMemory), so that drawing
-// writes them straight where the system reads them. Used as a vector is.
+// A SetDIBitsToDevice over a whole window whose rows have not yet become its
+// pixels (winmodel::drawingWaits).
+struct WaitingDraw {
+    const void* bits = nullptr;  // null: none waits
+    DibLayout layout{};
+    Placement at{};
+};
+
+}  // namespace winmodel
+
+// Where a window's pixels are kept: in the model's own memory, or in the
+// memory a side shows them from (winmodel::pixelMemory). Used as a vector is.
 struct WindowPixels {
     std::uint32_t* start = nullptr;
     std::size_t count = 0;
@@ -60,12 +70,11 @@ struct WindowPixels {
     // memory of its own (winmodel::TurnPixels): the pixels there, newer,
     // are copied over only before a write that does not cover them all.
     const std::uint32_t* newer = nullptr;
-    // The top byte drawn pixels carry: 0, or 0xFF000000 for a side whose
-    // system reads the words as opaque ones with that byte as alpha (a
-    // Wayland compositor's XRGB8888 buffers, read back as ARGB). There an
-    // unpainted pixel is black.
+    // The top byte drawn pixels carry: 0, or 0xFF000000 where the system
+    // reads that byte as alpha (a Wayland compositor's XRGB8888 buffers,
+    // read back as ARGB).
     std::uint32_t drawnTop = 0;
-    WaitingDraw waiting;
+    winmodel::WaitingDraw waiting;
     std::uint32_t* data() const { return start; }
     std::uint32_t* begin() const { return start; }
     std::uint32_t* end() const { return start + count; }
@@ -96,7 +105,6 @@ struct HWND__ {
 struct HDC__ {
     HWND window;
     bool paint;
-    bool memory = false;
     HBITMAP selected = nullptr;
 };
 // A device bitmap holds its picture as the display does: in window pixels.
@@ -111,18 +119,20 @@ struct HBITMAP__ {
 struct HBRUSH__ {
     COLORREF colour;
 };
-struct HCURSOR__ {
-    int id;
-};
 
 namespace winmodel {
 
 bool IsLive(HWND window);
-bool IsLiveContext(HDC surface);  // handed out and not given back?
 bool FindClass(const char* name, WNDCLASSA* found);  // as registered; false for no such class
 bool BrushColour(HBRUSH brush, COLORREF* colour);  // false for no live brush
 void KeepBitmap(HBITMAP bitmap);  // a new bitmap, live until DeleteObject
 bool IsLiveBitmap(HGDIOBJ object);
+// Drawing contexts (graphics.cpp): GetDC's and BeginPaint's, live until
+// ReleaseDC or EndPaint gives them back; DropContexts gives back all.
+HDC NewContext(HWND window, bool paint);
+void DropContext(HDC context);
+bool IsLiveContext(HDC surface);
+void DropContexts();
 
 // Post is what a side's input becomes; Send calls the window procedure at
 // once, as SendMessage does.
@@ -133,14 +143,13 @@ void Invalidate(HWND window);
 // Sizes the client area and the pixels kept (at least as large), keeping what
 // is drawn at the top-left, the rest unpainted. True when a size changed.
 bool SetClientSize(HWND window, int width, int height, int pixelWidth, int pixelHeight);
-// Memory a side shows a window's pixels from, supplied so that each frame is
-// written once, straight into it. `supply` gives memory for `width` x
-// `height` pixels (rows of `width`) that the side keeps until its next call
-// for the window or DestroySystemWindow, or null to leave them in the
-// model's own memory; `beforeWriting` returns once the system is done
-// reading the memory the pixels are in, so that it never shows a frame half
-// written. Both null (the test stand-in, the web page): the model's memory,
-// no wait.
+// Memory a side shows a window's pixels from, so that each frame is written
+// once, straight into it. `supply` gives memory for `width` x `height`
+// pixels that the side keeps until its next call for the window or
+// DestroySystemWindow, or null for the model's own memory; `beforeWriting`
+// returns once the system is done reading the pixels' memory, so that it
+// never shows a frame half written. Both null (the stand-in, the page): the
+// model's memory, no wait.
 struct PixelMemory {
     std::uint32_t* (*supply)(HWND window, int width, int height) = nullptr;
     void (*beforeWriting)(HWND window) = nullptr;
@@ -148,7 +157,7 @@ struct PixelMemory {
 extern PixelMemory pixelMemory;
 // Drawing may wait, for a side that shows a window less often than the
 // program draws into it (the web page shows one frame per display frame,
-// while the program may step and draw several generations in it): then a
+// while the program may draw several generations in it): then a
 // SetDIBitsToDevice that rewrites the whole window from a global memory
 // block only notes what it draws, and its rows become window pixels when the
 // pixels are next read or partly written, or before any global block is
@@ -156,10 +165,8 @@ extern PixelMemory pixelMemory;
 extern bool drawingWaits;
 // Is [bytes, bytes + count) inside one live global memory block?
 bool InGlobalBlock(const void* bytes, long long count);
-// Turns a waiting draw into the window's pixels (graphics.cpp).
-void WriteWaitingDraw(HWND window);
-// Writes a window's waiting draw into `target` instead, memory of its
-// pixels' size, as RowToWindow writes; false when none waits. It still waits.
+// Writes a window's waiting draw into `target`, memory of its pixels' size,
+// as RowToWindow writes; false when none waits. It still waits.
 bool CopyWaitingDraw(HWND window, std::uint32_t* target, std::uint32_t top, bool redFirst);
 // The rows of a window's waiting draw when they are its pixels as they
 // stand, the bottom row first: a bottom-up 24-bit DIB of the window's size
@@ -181,10 +188,9 @@ void SettleAllPixels();  // of every window, before memory a draw may wait on go
 // the window turned has nothing new to show: nothing was written since.
 void TurnPixels(HWND window, std::uint32_t* next);
 // Turns `count` pixels of `pixelBytes` bytes (blue, green, red first) into
-// window pixels with the top byte `top`, the fastest way the processor has
-// (graphics.cpp): every frame of the program, and mottlescreen's, goes
-// through here. With `redFirst` the red and blue bytes trade places (a
-// canvas's RGBA bytes).
+// window pixels with the top byte `top`, the fastest way the processor has:
+// every frame of the program, and mottlescreen's, goes through here. With
+// `redFirst` the red and blue bytes trade places (a canvas's RGBA bytes).
 void RowToWindow(const unsigned char* from, int pixelBytes, std::uint32_t* to, long long count, std::uint32_t top,
                  bool redFirst = false);
 // A modal loop of the system: runs its events until `*done`, sending the
@@ -194,29 +200,28 @@ void RunModal(const bool* done);
 // The strings of a dialog's filter list, NUL-terminated strings ended by an
 // empty one; a list of more than 64 strings is cut short.
 std::vector<std::string> FilterStrings(const char* list);
-// Other programs' windows, as the side tells (backend::ForeignWindowSize):
-// only the test stand-in knows any.
-bool IsForeign(HWND window);  // a live window of another program
-// A side tells that a foreign window is gone: the model's windows inside it
-// are destroyed, as Windows destroys a window's children with it.
+// A side tells that a foreign window (backend::ForeignWindowSize) is gone:
+// the model's windows inside it are destroyed, as Windows destroys a
+// window's children with it.
 void ForeignWindowGone(HWND foreign);
-// The first live window of the class (any case) and caption (null: any).
-HWND FindLiveWindow(const char* className, const char* caption);
 
 // The program's own resources (FindResourceA): none on the Linux sides unless
 // the test stand-in registers some. Names and types compare as Windows
 // compares them: numbers by value, strings without regard to case.
 void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes);
-void ClearResources();
 
-// The registry's in-memory store, emptied for a fresh process (its open keys
-// forgotten), and the memory contexts and the pointer's count likewise.
+// For the stand-in's fresh process: the resources, the registry's store (its
+// open keys forgotten), the memory contexts and the pointer's count; windows
+// (without messages), classes and the brushes they own, contexts, the queue
+// and the quit flag.
+void ClearResources();
 void ClearRegistry();
 void ResetScreenState();
+void ResetWindows();
 
-// The dialog manager's model (platform/winmodel/dialog.cpp): what a dialog
-// made from a template holds, and what a user's click on an item does there:
-// an automatic radio button becomes the checked one of its group, then the
+// The dialog manager's model (dialog.cpp): what a dialog made from a
+// template holds, and what a user's click on an item does there: an
+// automatic radio button becomes the checked one of its group, then the
 // dialog procedure gets WM_COMMAND BN_CLICKED.
 struct DialogItem {
     int id;
@@ -229,8 +234,49 @@ std::vector<DialogItem> DialogItems(HWND dialog);  // empty for no open dialog
 bool DialogEnded(HWND dialog);
 void PressDialogButton(HWND dialog, int id);
 
-// For tests: windows (without messages), classes and the brushes they own,
-// contexts, the queue and the quit flag as a fresh process finds them.
-void ResetWindows();
-
 }  // namespace winmodel
+
+// What each Linux side defines for the model, in screen pixels: what a window
+// does on its system, real or simulated. The build links one side.
+namespace winmodel::backend {
+
+// Makes the system's window, hidden, and places it as `asked` says; false
+// when the system cannot. Placing sets the outer rectangle and, with
+// winmodel::SetClientSize, the client size the system grants.
+bool CreateSystemWindow(HWND window, const CREATESTRUCTA& asked);
+void ShowSystemWindow(HWND window);  // once shown, its frame is known
+void PlaceSystemWindow(HWND window, int x, int y, int width, int height);
+void SetSystemCaption(HWND window, const char* caption);
+void DestroySystemWindow(HWND window);  // the handle stays for IsWindow
+void Present(HWND window, int x, int y, int width, int height);  // pixels to the screen
+// Runs the system's waiting events, each posting its messages; with `wait`,
+// blocks for one first.
+void PumpEvents(bool wait);
+// SM_CXFULLSCREEN, SM_CYFULLSCREEN, SM_XVIRTUALSCREEN to SM_CYVIRTUALSCREEN
+// (the rectangle around every monitor, where a screensaver runs: the test
+// stand-in); 0 for others.
+int ScreenMetric(int index);
+extern const long long kLargestBitmapSide;  // that the display can show
+// The modal open-file dialog, giving the full path chosen (false when
+// cancelled), and the modal message box.
+bool RunOpenDialog(const OPENFILENAMEA& request, std::string* path);
+void RunMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+
+// Windows of other programs, as another process's HWND is on Windows: a
+// handle the model did not make is one of these when the side knows it. Its
+// client size; false when the side has no such window (the GTK and web sides
+// know none; the test stand-in simulates some). A window made with WS_CHILD
+// and such a parent goes inside it.
+bool ForeignWindowSize(HWND foreign, int* width, int* height);
+// The screensaver's calls (screen.cpp), which only the test stand-in's
+// programs link: the desktop window, the screen's pixels in a rectangle of
+// the virtual screen (rows from the top, each a 0x00RRGGBB; false when the
+// system gives none), and the pointer over the program's windows.
+HWND DesktopWindow();
+bool ReadScreen(int x, int y, int width, int height, std::uint32_t* pixels);
+void ShowSystemCursor(bool shown);
+// Runs a modal dialog (dialog.cpp) until it has ended; only a side that
+// links the dialog manager defines it (the test stand-in).
+void RunDialog(HWND dialog);
+
+}  // namespace winmodel::backend

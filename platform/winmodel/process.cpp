@@ -1,13 +1,15 @@
 // The process calls of the screensaver: a pause, the environment, and the
 // program's own resources, which the Linux programs have none of; the test
 // stand-in registers some for the tests.
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <strings.h>
 #include <thread>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 struct HRSRC__ {
     std::string name, type;  // "#number" for a number, otherwise the name
@@ -16,7 +18,7 @@ struct HRSRC__ {
 
 namespace {
 
-std::vector<HRSRC__*> resources;
+std::deque<HRSRC__> resources;  // a resource's handle is its address: they stay put
 
 // Names and types as resource calls take them: a small number in the
 // pointer's place (MAKEINTRESOURCE), or a string, where "#10" means 10.
@@ -32,12 +34,9 @@ std::string ResourceKey(LPCSTR name) {
 }
 
 HRSRC Known(HRSRC resource) {
-    for (HRSRC each : resources) {
-        if (each == resource) {
-            return each;
-        }
-    }
-    return nullptr;
+    const auto found =
+        std::find_if(resources.begin(), resources.end(), [&](HRSRC__& each) { return &each == resource; });
+    return found != resources.end() ? &*found : nullptr;
 }
 
 }  // namespace
@@ -45,15 +44,10 @@ HRSRC Known(HRSRC resource) {
 namespace winmodel {
 
 void RegisterResource(LPCSTR name, LPCSTR type, const std::vector<unsigned char>& bytes) {
-    resources.push_back(new HRSRC__{ResourceKey(name), ResourceKey(type), bytes});
+    resources.push_back(HRSRC__{ResourceKey(name), ResourceKey(type), bytes});
 }
 
-void ClearResources() {
-    for (HRSRC each : resources) {
-        delete each;
-    }
-    resources.clear();
-}
+void ClearResources() { resources.clear(); }
 
 }  // namespace winmodel
 
@@ -84,10 +78,10 @@ HRSRC FindResourceA(HMODULE, LPCSTR name, LPCSTR type) {
     }
     const std::string wantedName = ResourceKey(name);
     const std::string wantedType = ResourceKey(type);
-    for (HRSRC each : resources) {
-        if (strcasecmp(each->name.c_str(), wantedName.c_str()) == 0 &&
-            strcasecmp(each->type.c_str(), wantedType.c_str()) == 0) {
-            return each;
+    for (HRSRC__& each : resources) {
+        if (strcasecmp(each.name.c_str(), wantedName.c_str()) == 0 &&
+            strcasecmp(each.type.c_str(), wantedType.c_str()) == 0) {
+            return &each;
         }
     }
     return nullptr;

@@ -8,7 +8,7 @@
 #include <map>
 #include <set>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 struct HKEY__ {
     std::string path;  // the root's number, then "\" and the lowercase subkey path
@@ -105,11 +105,8 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD, LPSTR, DWORD, REGSAM access
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD, REGSAM access, HKEY* result) {
     std::string path;
-    if (result == nullptr) {
-        return ERROR_INVALID_PARAMETER;
-    }
-    if (!PathOf(key, subKey, &path)) {
-        return ERROR_INVALID_HANDLE;
+    if (result == nullptr || !PathOf(key, subKey, &path)) {
+        return result == nullptr ? ERROR_INVALID_PARAMETER : ERROR_INVALID_HANDLE;
     }
     if (keys.count(path) == 0) {
         return ERROR_FILE_NOT_FOUND;

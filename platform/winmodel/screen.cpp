@@ -1,12 +1,11 @@
-// The screensaver's window and drawing calls: memory contexts and DIB
-// sections, copies from the screen or a window into them, other programs'
-// windows (foreign windows, known through backend::ForeignWindowSize), the
-// desktop window and the pointer's display count.
+// The screensaver's drawing calls: memory contexts and DIB sections, copies
+// from the screen or a window into them, the desktop window and the
+// pointer's display count.
 #include <algorithm>
 #include <cstdlib>
 #include <set>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
 
 namespace {
 
@@ -15,24 +14,6 @@ int cursorCount = 0;                  // ShowCursor's display count; shown while
 HBITMAP__ stockBitmap{1, 1, nullptr};  // what a fresh memory context holds
 
 bool IsMemoryContext(HDC surface) { return surface != nullptr && memoryContexts.count(surface) != 0; }
-
-// A 24-bit uncompressed header of a size the system knows, no side above
-// 65535, less than a gigabyte of rows: what a section may be made from.
-bool SectionShape(const BITMAPINFO* info, long long* width, long long* height) {
-    if (info == nullptr) {
-        return false;
-    }
-    const BITMAPINFOHEADER& header = info->bmiHeader;
-    const DWORD size = header.biSize;
-    if ((size != 40 && size != 108 && size != 124) || header.biBitCount != 24 || header.biCompression != BI_RGB ||
-        header.biWidth <= 0 || header.biHeight == 0 || header.biWidth > 65535 || header.biHeight > 65535 ||
-        header.biHeight < -65535) {
-        return false;
-    }
-    *width = header.biWidth;
-    *height = header.biHeight;
-    return true;
-}
 
 // Pixels 0x00RRGGBB of the source rectangle, rows from the top: from the
 // screen (the virtual screen's coordinates) or from a window's client area
@@ -72,7 +53,7 @@ HDC CreateCompatibleDC(HDC surface) {
     if (surface != nullptr && !winmodel::IsLiveContext(surface) && !IsMemoryContext(surface)) {
         return nullptr;
     }
-    HDC context = new HDC__{nullptr, false, true, &stockBitmap};
+    HDC context = new HDC__{nullptr, false, &stockBitmap};
     memoryContexts.insert(context);
     ++winmodel::Counts().memoryContexts;
     return context;
@@ -91,16 +72,21 @@ BOOL DeleteDC(HDC surface) {
 
 HBITMAP CreateDIBSection(HDC surface, const BITMAPINFO* info, UINT usage, void** bits, HANDLE section,
                          DWORD offset) {
-    long long width = 0;
-    long long height = 0;
     if (bits != nullptr) {
         *bits = nullptr;
     }
-    if (usage != DIB_RGB_COLORS || section != nullptr || offset != 0 || bits == nullptr ||
-        !SectionShape(info, &width, &height) ||
+    // A 24-bit uncompressed header of a size the system knows, no side above
+    // 65535 and less than a gigabyte of rows: what a section is made from.
+    const BITMAPINFOHEADER* header = info != nullptr ? &info->bmiHeader : nullptr;
+    if (usage != DIB_RGB_COLORS || section != nullptr || offset != 0 || bits == nullptr || header == nullptr ||
+        (header->biSize != 40 && header->biSize != 108 && header->biSize != 124) || header->biBitCount != 24 ||
+        header->biCompression != BI_RGB || header->biWidth <= 0 || header->biWidth > 65535 || header->biHeight == 0 ||
+        header->biHeight > 65535 || header->biHeight < -65535 ||
         (surface != nullptr && !winmodel::IsLiveContext(surface) && !IsMemoryContext(surface))) {
         return nullptr;
     }
+    const long long width = header->biWidth;
+    const long long height = header->biHeight;
     const long long rows = height < 0 ? -height : height;
     const long long rowBytes = (width * 24 + 31) / 32 * 4;
     if (rowBytes * rows >= (1LL << 30)) {
@@ -156,10 +142,6 @@ BOOL BitBlt(HDC target, int x, int y, int width, int height, HDC source, int sou
         }
     }
     return TRUE;
-}
-
-HWND FindWindowA(LPCSTR className, LPCSTR caption) {
-    return className != nullptr ? winmodel::FindLiveWindow(className, caption) : nullptr;
 }
 
 HWND GetDesktopWindow() {

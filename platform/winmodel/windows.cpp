@@ -11,7 +11,9 @@
 #include <memory>
 #include <strings.h>
 
-#include "platform/winmodel/backend.h"
+#include "platform/winmodel/model.h"
+
+struct HCURSOR__ {};
 
 namespace {
 
@@ -23,7 +25,6 @@ struct WindowClass {
 struct Windowing {
     std::vector<std::unique_ptr<WindowClass>> classes;
     std::vector<std::unique_ptr<HWND__>> windows;  // handles stay valid for IsWindow
-    std::vector<HDC> contexts;                     // handed out, not given back
     std::deque<MSG> queue;
     bool quitPosted = false;
     int quitCode = 0;
@@ -31,7 +32,7 @@ struct Windowing {
 
 Windowing state;
 
-HCURSOR__ arrowCursor{32512};
+HCURSOR__ arrowCursor;
 
 // The open-file record's whole size in the 32-bit layout, the later members
 // included.
@@ -61,7 +62,6 @@ bool Matches(const MSG& message, HWND window, UINT first, UINT last) {
            ((first == 0 && last == 0) || (message.message >= first && message.message <= last));
 }
 
-// Takes the next message for PeekMessageA, if there is one.
 bool Take(MSG* message, HWND window, UINT first, UINT last, bool remove) {
     const auto queued = std::find_if(state.queue.begin(), state.queue.end(),
                                      [&](const MSG& posted) { return Matches(posted, window, first, last); });
@@ -100,39 +100,27 @@ void Validate(HWND window) {
     window->needsErase = false;
 }
 
-HDC NewContext(HWND window, bool paint) {
-    state.contexts.push_back(new HDC__{window, paint});
-    ++winmodel::Counts().drawingContexts;
-    return state.contexts.back();
+bool Ours(HWND window) {
+    return std::any_of(state.windows.begin(), state.windows.end(),
+                       [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; });
 }
 
-void DropContext(HDC context) {
-    state.contexts.erase(std::find(state.contexts.begin(), state.contexts.end(), context));
-    delete context;
-    --winmodel::Counts().drawingContexts;
+// A live window of another program, as the side tells: its client size.
+bool ForeignSize(HWND window, int* width, int* height) {
+    return window != nullptr && !Ours(window) && winmodel::backend::ForeignWindowSize(window, width, height);
+}
+
+bool IsForeign(HWND window) {
+    int width = 0;
+    int height = 0;
+    return ForeignSize(window, &width, &height);
 }
 
 }  // namespace
 
 namespace winmodel {
 
-bool IsLive(HWND window) {
-    const auto known = [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; };
-    return std::any_of(state.windows.begin(), state.windows.end(), known) && window->alive;
-}
-
-bool IsLiveContext(HDC surface) {
-    const auto& contexts = state.contexts;
-    return surface != nullptr && std::find(contexts.begin(), contexts.end(), surface) != contexts.end();
-}
-
-bool IsForeign(HWND window) {
-    int width = 0;
-    int height = 0;
-    const auto ours = [window](const std::unique_ptr<HWND__>& each) { return each.get() == window; };
-    return window != nullptr && std::none_of(state.windows.begin(), state.windows.end(), ours) &&
-           backend::ForeignWindowSize(window, &width, &height);
-}
+bool IsLive(HWND window) { return Ours(window) && window->alive; }
 
 void ForeignWindowGone(HWND foreign) {
     for (std::size_t i = 0; i < state.windows.size(); ++i) {
@@ -141,14 +129,6 @@ void ForeignWindowGone(HWND foreign) {
             platform::DestroyWindow(window);
         }
     }
-}
-
-HWND FindLiveWindow(const char* className, const char* caption) {
-    const auto found = std::find_if(state.windows.begin(), state.windows.end(), [&](const auto& window) {
-        return window->alive && strcasecmp(window->className.c_str(), className) == 0 &&
-               (caption == nullptr || window->caption == caption);
-    });
-    return found != state.windows.end() ? found->get() : nullptr;
 }
 
 bool FindClass(const char* name, WNDCLASSA* found) {
@@ -169,10 +149,7 @@ void Post(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (!IsLive(window)) {
-        return 0;
-    }
-    return window->procedure(window, message, wParam, lParam);
+    return IsLive(window) ? window->procedure(window, message, wParam, lParam) : 0;
 }
 
 void PostQuit(int exitCode) {
@@ -231,7 +208,7 @@ void BeforeWriting(HWND window, bool whole) {
     }
     pixels.newer = nullptr;
     if (!whole) {
-        WriteWaitingDraw(window);
+        CopyWaitingDraw(window, pixels.data(), pixels.drawnTop, false);
     }
     pixels.waiting.bits = nullptr;
 }
@@ -253,9 +230,7 @@ void ResetWindows() {
     for (auto& windowClass : state.classes) {
         platform::DeleteObject(windowClass->record.hbrBackground);  // as unregistering it does
     }
-    while (!state.contexts.empty()) {
-        DropContext(state.contexts.back());
-    }
+    DropContexts();
     Counts().windows = 0;
     state = Windowing{};
 }
@@ -304,7 +279,7 @@ ATOM RegisterClassA(const WNDCLASSA* windowClass) {
 HWND CreateWindowExA(DWORD extendedStyle, LPCSTR className, LPCSTR caption, DWORD style, int x, int y,
                      int width, int height, HWND parent, HMENU menu, HINSTANCE instance, LPVOID creationData) {
     const WindowClass* windowClass = className != nullptr ? FindClassByName(className) : nullptr;
-    if (windowClass == nullptr || (parent != nullptr && !IsLive(parent) && !winmodel::IsForeign(parent))) {
+    if (windowClass == nullptr || (parent != nullptr && !IsLive(parent) && !IsForeign(parent))) {
         return nullptr;
     }
     auto created = std::make_unique<HWND__>();
@@ -346,14 +321,10 @@ int GetSystemMetrics(int index) {
 BOOL GetClientRect(HWND window, RECT* rect) {
     int width = 0;
     int height = 0;
-    if (rect != nullptr && winmodel::IsForeign(window) && winmodel::backend::ForeignWindowSize(window, &width, &height)) {
-        *rect = RECT{0, 0, width, height};
-        return TRUE;
-    }
-    if (!IsLive(window) || rect == nullptr) {
+    if (rect == nullptr || (!IsLive(window) && !ForeignSize(window, &width, &height))) {
         return FALSE;
     }
-    *rect = RECT{0, 0, window->clientWidth, window->clientHeight};
+    *rect = IsLive(window) ? RECT{0, 0, window->clientWidth, window->clientHeight} : RECT{0, 0, width, height};
     return TRUE;
 }
 
@@ -366,11 +337,11 @@ BOOL GetWindowRect(HWND window, RECT* rect) {
 }
 
 BOOL MoveWindow(HWND window, int x, int y, int width, int height, BOOL repaint) {
-    const bool live = IsLive(window);
-    if (live) {
-        Place(window, x, y, width, height, repaint);
+    if (!IsLive(window)) {
+        return FALSE;
     }
-    return live ? TRUE : FALSE;
+    Place(window, x, y, width, height, repaint);
+    return TRUE;
 }
 
 // The caption changes through WM_SETTEXT, which the default procedure keeps.
@@ -450,7 +421,7 @@ LRESULT DefWindowProcA(HWND window, UINT message, WPARAM wParam, LPARAM lParam) 
     }
 }
 
-BOOL IsWindow(HWND window) { return IsLive(window) || winmodel::IsForeign(window) ? TRUE : FALSE; }
+BOOL IsWindow(HWND window) { return IsLive(window) || IsForeign(window) ? TRUE : FALSE; }
 
 BOOL DestroyWindow(HWND window) {
     if (!IsLive(window) || window->destroying) {
@@ -481,7 +452,7 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
     if (!IsLive(window) || paint == nullptr) {
         return nullptr;
     }
-    HDC context = NewContext(window, true);
+    HDC context = winmodel::NewContext(window, true);
     const bool erase = window->needsErase;
     window->needsErase = false;
     const LRESULT erased = erase ? Send(window, WM_ERASEBKGND, reinterpret_cast<WPARAM>(context), 0) : 1;
@@ -494,10 +465,11 @@ HDC BeginPaint(HWND window, PAINTSTRUCT* paint) {
 }
 
 BOOL ValidateRect(HWND window, const RECT*) {
-    if (IsLive(window)) {
-        Validate(window);
+    if (!IsLive(window)) {
+        return FALSE;
     }
-    return IsLive(window) ? TRUE : FALSE;
+    Validate(window);
+    return TRUE;
 }
 
 BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
@@ -508,20 +480,17 @@ BOOL EndPaint(HWND window, const PAINTSTRUCT* paint) {
     if (IsLive(window)) {
         winmodel::backend::Present(window, 0, 0, window->pixelWidth, window->pixelHeight);
     }
-    DropContext(paint->hdc);
+    winmodel::DropContext(paint->hdc);
     return TRUE;
 }
 
-HDC GetDC(HWND window) {
-    return window == nullptr || IsLive(window) ? NewContext(window, false) : nullptr;
-}
-
-int ReleaseDC(HWND window, HDC surface) {
-    if (!winmodel::IsLiveContext(surface) || surface->paint || surface->window != window) {
-        return 0;
-    }
-    DropContext(surface);
-    return 1;
+// The first live window of the class (any case) and caption (null: any).
+HWND FindWindowA(LPCSTR className, LPCSTR caption) {
+    const auto found = std::find_if(state.windows.begin(), state.windows.end(), [&](const auto& window) {
+        return className != nullptr && window->alive && strcasecmp(window->className.c_str(), className) == 0 &&
+               (caption == nullptr || window->caption == caption);
+    });
+    return found != state.windows.end() ? found->get() : nullptr;
 }
 
 BOOL GetOpenFileNameA(OPENFILENAMEA* request) {

@@ -189,7 +189,7 @@ TEST_F(FullScreenTest, RunsLeaveNothingTaken) {
         SetScreen(0, 0, 24, 16, run);
         if (run % 3 == 2) {
             host::SetScreenImage(24, 16, std::vector<std::uint32_t>(24 * 16, 0));  // blank: the bundled picture
-            host::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(8, 8, run));
+            winmodel::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(8, 8, run));
         }
         host::ScheduleInput(host::InputKind::KeyPress, 0x20, 0, 20);
         const HWND preview = host::CreateForeignWindow(20, 10);

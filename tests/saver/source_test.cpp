@@ -195,7 +195,7 @@ TEST_F(SourceTest, TheOrderOfTheSources) {
     EXPECT_EQ(PicturePixel(source.picture, 2, 1), TestPixel(2, 1, 4));
     ReleaseSource(&source);
     // The resource, where the program has one, whatever the folder holds.
-    host::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(9, 2, 5));
+    winmodel::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(9, 2, 5));
     ASSERT_TRUE(ObtainSource(SourceOrder{nullptr, nullptr, TestInstance()}, CaptureScreen, &source));
     EXPECT_EQ(source.image.width, 9);
     EXPECT_EQ(PicturePixel(source.picture, 8, 1), TestPixel(8, 1, 5));
@@ -203,7 +203,7 @@ TEST_F(SourceTest, TheOrderOfTheSources) {
 }
 
 TEST_F(SourceTest, NoSourceAtAllIsAFailureThatKeepsNothing) {
-    host::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(4, 4, 0, 8));  // refused
+    winmodel::RegisterResource("MOTTLE", RT_RCDATA, BitmapBytes(4, 4, 0, 8));  // refused
     Source source;
     EXPECT_FALSE(ObtainSource(SourceOrder{"missing.bmp", "missing.bmp", TestInstance()}, CaptureScreen, &source));
     EXPECT_EQ(source.picture.info, nullptr);
