@@ -139,10 +139,11 @@ const commands = {
   },
 
   // What the page says once the program has ended, or null while it runs.
+  // What the page says of the program's end, once it shows it; null before.
   async ended() {
     return page.evaluate(() => {
       const ended = document.getElementById('mottler-ended');
-      return ended.hidden ? null : document.getElementById('mottler-ended-text').textContent;
+      return ended.checkVisibility() ? document.getElementById('mottler-ended-text').textContent : null;
     });
   },
 
