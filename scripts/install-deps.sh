@@ -87,9 +87,9 @@ if ((${#missing[@]} > 0)); then
   apt_install "${missing[@]}"
 fi
 
-# The page's tests drive Chromium with Playwright, at the version the
-# project's lock file pins.
-if [[ $1 == test ]]; then
+# The page's tests, and ./run.sh --web's screenshot without a display, drive
+# Chromium with Playwright, at the version the project's lock file pins.
+if [[ $1 == test || $1 == run-web ]]; then
   (cd "$here/.." && npm ci --no-audit --no-fund --loglevel=error)
 fi
 

@@ -27,17 +27,15 @@ fi
 
 python3 -m http.server --bind 127.0.0.1 --directory build/web "$port" >/dev/null 2>&1 &
 server=$!
-profile=$(mktemp -d)
-trap 'kill "$server" 2>/dev/null || true; rm -rf "$profile"' EXIT
+trap 'kill "$server" 2>/dev/null || true' EXIT
 deadline=$((SECONDS + 30))
 until (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || ((SECONDS >= deadline)); do
   sleep 0.2
 done
 echo "MOTTLER is at $address"
 screenshot=$root/build/mottler-web-screenshot.png
-# No display and no desktop services: a browser of its own, with nothing to
-# reach but this machine.
-chromium --headless --no-sandbox --disable-gpu --disable-background-networking --no-first-run \
-  --disable-component-update --disable-sync --user-data-dir="$profile" --window-size=1024,768 \
-  --screenshot="$screenshot" "$address" >/dev/null 2>&1
+# No display and no desktop services: a browser of its own, driven by
+# Playwright (npm ci installs it), since the program starts after the page
+# has loaded, when Chromium's own --screenshot has already taken its picture.
+node scripts/page-screenshot.js "$address" "$screenshot"
 echo "$screenshot"
