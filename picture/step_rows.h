@@ -78,6 +78,26 @@ constexpr LaneStarts StartsOfLanes() {
 }
 
 constexpr LaneStarts kLaneStarts = StartsOfLanes();
+
+// The states of the 4 lanes of `set` at a row's start, as 32-bit halves, for
+// the kernels that keep them so (NEON and WebAssembly, which have no 64-bit
+// vector multiply of the processor's own): they draw for pixels 4·set to
+// 4·set + 3 of every piece.
+struct LaneHalves {
+    std::uint32_t low[4];
+    std::uint32_t high[4];
+};
+
+inline LaneHalves StartLaneHalves(std::uint64_t state, int set) {
+    LaneHalves halves{};
+    for (int lane = 0; lane < 4; ++lane) {
+        const std::uint64_t start =
+            kLaneStarts.multiplier[4 * set + lane] * state + kLaneStarts.increment[4 * set + lane];
+        halves.low[lane] = static_cast<std::uint32_t>(start);
+        halves.high[lane] = static_cast<std::uint32_t>(start >> 32);
+    }
+    return halves;
+}
 constexpr Jump kJump16 = JumpAhead(16);
 
 // The fastest kernel of this processor's up to `limit` that it runs, or

@@ -47,18 +47,9 @@ inline LanesNeon JumpNeon(LanesNeon lanes, uint32x4_t multiplierLow, uint32x4_t 
             vmlaq_u32(vmlaq_u32(carried, lanes.low, multiplierHigh), lanes.high, multiplierLow)};
 }
 
-// The 4 lanes of `set` at a row's start: they draw for pixels 4·set to
-// 4·set + 3 of every piece.
 inline LanesNeon StartLanesNeon(std::uint64_t state, int set) {
-    std::uint32_t low[4];
-    std::uint32_t high[4];
-    for (int lane = 0; lane < 4; ++lane) {
-        const std::uint64_t start =
-            kLaneStarts.multiplier[4 * set + lane] * state + kLaneStarts.increment[4 * set + lane];
-        low[lane] = static_cast<std::uint32_t>(start);
-        high[lane] = static_cast<std::uint32_t>(start >> 32);
-    }
-    return {vld1q_u32(low), vld1q_u32(high)};
+    const LaneHalves halves = StartLaneHalves(state, set);
+    return {vld1q_u32(halves.low), vld1q_u32(halves.high)};
 }
 
 // The byte sums of twice the values of 8 pixels (lanes `first` and `second`),

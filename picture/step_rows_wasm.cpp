@@ -70,18 +70,9 @@ inline Lanes JumpLanes(Lanes lanes, v128_t multiplierLow, v128_t multiplierHigh,
                            wasm_i32x4_mul(lanes.high, multiplierLow))};
 }
 
-// The 4 lanes of `set` at a row's start: they draw for pixels 4·set to
-// 4·set + 3 of every piece.
 inline Lanes StartLanes(std::uint64_t state, int set) {
-    std::uint32_t low[4];
-    std::uint32_t high[4];
-    for (int lane = 0; lane < 4; ++lane) {
-        const std::uint64_t start =
-            kLaneStarts.multiplier[4 * set + lane] * state + kLaneStarts.increment[4 * set + lane];
-        low[lane] = static_cast<std::uint32_t>(start);
-        high[lane] = static_cast<std::uint32_t>(start >> 32);
-    }
-    return {Load(low), Load(high)};
+    const LaneHalves halves = StartLaneHalves(state, set);
+    return {Load(halves.low), Load(halves.high)};
 }
 
 // f of the 4 lanes in the low 16 bits of each 32-bit element: the bytes of
