@@ -336,12 +336,14 @@ mergeInto(LibraryManager.library, {
     shown.root.style.top = Page.css(y);
     shown.root.style.borderWidth = '0 ' + Page.css(Page.borderWidth()) + ' ' + Page.css(Page.borderWidth());
     shown.root.querySelector('.mottler-caption').style.height = Page.css(Page.captionHeight());
-    if (shown.context === null && (shown.width !== width || shown.height !== height)) {
-      Page.painter.postMessage({handle, width, height});
-    } else if (shown.context !== null && (shown.canvas.width !== width || shown.canvas.height !== height)) {
-      shown.canvas.width = width;
-      shown.canvas.height = height;
-      shown.image = null;
+    if (shown.width !== width || shown.height !== height) {
+      if (shown.context === null) {
+        Page.painter.postMessage({handle, width, height});
+      } else {
+        shown.canvas.width = width;
+        shown.canvas.height = height;
+        shown.image = null;
+      }
     }
     shown.width = width;
     shown.height = height;
